@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QString>
+#include <QTime>
+
+// Writes "ENTER" when constructed and "LEAVE=<n>ms" when destroyed, both as
+// type-5 lines at the scope's level. A negative level (probe only) produces
+// nothing at all.
+class LogScope
+{
+public:
+    LogScope(const QString &line, const QString &function, const QString &file, int level = 1);
+    ~LogScope();
+
+    LogScope(const LogScope &) = delete;
+    LogScope &operator=(const LogScope &) = delete;
+
+private:
+    QString m_line;
+    QString m_function;
+    QString m_file;
+    QTime m_start;
+    int m_level;
+};

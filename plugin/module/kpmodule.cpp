@@ -1,0 +1,77 @@
+#include "kpmodule.h"
+
+#include "kpobsext.h"
+
+#include <util/text-lookup.h>
+
+namespace {
+
+const char kDefaultLocale[] = "en-US";
+
+obs_module_t *g_module = nullptr;
+lookup_t *g_lookup = nullptr;
+
+// The host keeps pointers to these records for the module's lifetime. They are
+// zero-initialised here and filled only when the module is loaded.
+kp_obs_source_info g_whiteboardInfo;
+kp_obs_source_info g_obsoleteImageInfo;
+kp_obs_source_info g_singleImageInfo;
+kp_obs_source_info g_cloudSlideshowInfo;
+kp_obs_source_info g_imageSlideshowInfo;
+
+void registerRecord(const kp_obs_source_info &info)
+{
+    kp_obs_register_source(&info, sizeof(info));
+}
+
+} // namespace
+
+namespace kpmodule {
+
+void setModuleHandle(obs_module_t *module)
+{
+    g_module = module;
+}
+
+obs_module_t *moduleHandle()
+{
+    return g_module;
+}
+
+void setLocale(const char *locale)
+{
+    if (g_lookup)
+        text_lookup_destroy(g_lookup);
+    g_lookup = obs_module_load_locale(g_module, kDefaultLocale, locale);
+}
+
+void freeLocale()
+{
+    text_lookup_destroy(g_lookup);
+    g_lookup = nullptr;
+}
+
+void registerSources()
+{
+    // Registration order is fixed: whiteboard, obsolete image module, single
+    // image, cloud slideshow, image slideshow. A record is registered once the
+    // callbacks of its type exist; until then it stays zeroed and unregistered.
+    (void)g_whiteboardInfo;
+    (void)g_obsoleteImageInfo;
+    (void)g_singleImageInfo;
+    (void)g_cloudSlideshowInfo;
+    (void)g_imageSlideshowInfo;
+    (void)registerRecord;
+}
+
+} // namespace kpmodule
+
+// Every display name and property label goes through here; a key the locale
+// lacks (or a missing locale) shows as the key itself.
+extern "C" const char *obs_module_text(const char *key)
+{
+    const char *text = key;
+    if (g_lookup)
+        text_lookup_getstr(g_lookup, key, &text);
+    return text;
+}
