@@ -1,0 +1,67 @@
+#pragma once
+
+// libobs as a host application runs it: OpenGL video on the X display, the
+// plug-in loaded as a module, sources shown on the output through one scene,
+// tick counting and read-back rendering of a single source.
+
+#include <QImage>
+#include <QString>
+
+#include <obs.h>
+
+#include <atomic>
+
+class KPObsRuntime
+{
+public:
+    struct Options
+    {
+        int width = 1280;
+        int height = 720;
+        bool video = true;
+    };
+
+    KPObsRuntime();
+    ~KPObsRuntime();
+
+    KPObsRuntime(const KPObsRuntime &) = delete;
+    KPObsRuntime &operator=(const KPObsRuntime &) = delete;
+
+    // Starts libobs; with video, opens the X display and resets OpenGL video.
+    bool start(const Options &options, QString *error);
+    // Releases the scene and shuts libobs down. Safe to call twice.
+    void shutdown();
+    bool isStarted() const { return m_started; }
+    bool hasVideo() const { return m_video; }
+
+    // Opens and initialises the plug-in module file with its data folder
+    // (an empty data path looks for one beside the module).
+    bool loadModule(const QString &modulePath, const QString &dataPath, QString *error);
+    // Loads every module in libobs's own search paths, as a host application does.
+    void loadInstalledModules();
+
+    // Puts the source on the output (active and showing) or takes it off again.
+    obs_sceneitem_t *show(obs_source_t *source);
+    void setVisible(obs_sceneitem_t *item, bool visible);
+    void removeFromOutput(obs_sceneitem_t *item);
+
+    quint64 tickCount() const { return m_ticks.load(); }
+    // Waits until count further video ticks have run; false on time-out.
+    bool waitTicks(quint64 count, int timeoutMs);
+
+    // Renders the source alone at its own size onto a transparent target and
+    // reads the pixels back (RGBA). A source of size 0 gives a 1 by 1
+    // transparent image; without video the result is null.
+    QImage renderSource(obs_source_t *source);
+
+    static QString findModuleDataPath(const QString &modulePath);
+
+private:
+    static void onTick(void *param, float seconds);
+
+    bool m_started = false;
+    bool m_video = false;
+    void *m_display = nullptr;
+    obs_scene_t *m_scene = nullptr;
+    std::atomic<quint64> m_ticks{0};
+};
