@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QtGlobal>
+
+namespace KPWB {
+
+// Draw types. The values are stored in settings and in saved boards, so they
+// never change.
+enum DrawItemType {
+    DRAW_ITEM_TYPE_UNDEFINED = 0,
+    DRAW_ITEM_TYPE_RECT = 1,
+    DRAW_ITEM_TYPE_POINT = 2,
+    DRAW_ITEM_TYPE_ARROW = 3,
+    DRAW_ITEM_TYPE_LINE = 4,
+    DRAW_ITEM_TYPE_ELLIPSE = 5,
+    DRAW_ITEM_TYPE_PEN = 6,
+    DRAW_ITEM_TYPE_TEXT = 7,
+    Draw_ITEM_TYPE_PEN_ALPHA = 8,
+};
+
+// The drawing tool an item was started with.
+struct ItemProperty
+{
+    quint32 size = 20;          // dot diameter in board pixels
+    quint32 color = 0xff0000ffu; // 0xAABBGGRR: red in the low byte, alpha in the high byte
+    qint32 type = DRAW_ITEM_TYPE_UNDEFINED;
+};
+
+} // namespace KPWB

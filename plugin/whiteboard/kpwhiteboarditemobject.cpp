@@ -1,0 +1,494 @@
+#include "kpwhiteboarditemobject.h"
+
+#include "kplog.h"
+#include "kputilinterface.h"
+#include "kpwhiteboardobject.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QTabletEvent>
+
+#include <cmath>
+
+namespace {
+
+const char kItemPropertyKey[] = "kp_wb_data_itemProperty";
+const char kStartXKey[] = "kp_wb_data_startPoint_x";
+const char kStartYKey[] = "kp_wb_data_startPoint_y";
+const char kEndXKey[] = "kp_wb_data_endPoint_x";
+const char kEndYKey[] = "kp_wb_data_endPoint_y";
+const char kPointsKey[] = "kp_wb_data_points";
+const char kPointXKey[] = "kp_wb_data_points_x";
+const char kPointYKey[] = "kp_wb_data_points_y";
+const char kPressureKey[] = "kp_wb_pressure_points";
+const char kPressureXKey[] = "kp_wb_pressure_points_x";
+const char kPressureYKey[] = "kp_wb_pressure_points_y";
+const char kPressureValueKey[] = "kp_wb_pressure_points_pressure";
+
+const double kArrowHeadLength = 12.0;
+const double kArrowHeadRatio = 0.5 * 1.67;
+const double kArrowHeadAngle = 30.0;
+const int kDotAlpha = 0x88;
+const int kAlphaPenAlpha = 128;
+const double kAlphaPenWidth = 10.0;
+
+QPainterPath polyline(const QList<QPoint> &points)
+{
+    QPainterPath path;
+    if (points.isEmpty())
+        return path;
+    path.moveTo(points.first());
+    for (int i = 1; i < points.size(); ++i)
+        path.lineTo(points.at(i));
+    return path;
+}
+
+// Reads a coordinate only when the record holds it; otherwise it keeps its value.
+void readCoordinate(obs_data_t *data, const char *key, int &coordinate)
+{
+    if (obs_data_has_user_value(data, key))
+        coordinate = static_cast<int>(obs_data_get_int(data, key));
+}
+
+} // namespace
+
+KPWhiteBoardItemObject::KPWhiteBoardItemObject(KPWhiteBoardObject *board,
+                                               const KPWB::ItemProperty &property)
+    : m_whiteBoardObject(board),
+      itemProperty(property),
+      m_brush(Qt::red, Qt::SolidPattern),
+      m_pen(m_brush, 1.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin)
+{
+}
+
+KPWhiteBoardItemObject::~KPWhiteBoardItemObject() = default;
+
+QSharedPointer<KPWhiteBoardItemObject> KPWhiteBoardItemObject::createFromData(
+    KPWhiteBoardObject *board, obs_data_t *data)
+{
+    KP_LOG_SCOPE();
+    if (!board || !data) {
+        KP_LOG(1, QStringLiteral("createFromData: no board or no record."));
+        return QSharedPointer<KPWhiteBoardItemObject>();
+    }
+    QSharedPointer<KPWhiteBoardItemObject> item(
+        new KPWhiteBoardItemObject(board, KPWB::ItemProperty()));
+    item->updateWithSettings(data);
+    item->markInitialized();
+    return item;
+}
+
+bool KPWhiteBoardItemObject::isStroke() const
+{
+    return itemProperty.type == KPWB::DRAW_ITEM_TYPE_PEN ||
+           itemProperty.type == KPWB::Draw_ITEM_TYPE_PEN_ALPHA;
+}
+
+bool KPWhiteBoardItemObject::isText() const
+{
+    return itemProperty.type == KPWB::DRAW_ITEM_TYPE_TEXT;
+}
+
+// ---- geometry ------------------------------------------------------------
+
+QPoint KPWhiteBoardItemObject::squareEnd(const QPoint &start, const QPoint &end)
+{
+    const int dx = std::abs(end.x() - start.x());
+    const int dy = std::abs(end.y() - start.y());
+    if (dy < dx)
+        return QPoint(end.x() > start.x() ? start.x() + dy : start.x() - dy, end.y());
+    return QPoint(end.x(), end.y() > start.y() ? start.y() + dx : start.y() - dx);
+}
+
+QPoint KPWhiteBoardItemObject::straightEnd(const QPoint &start, const QPoint &end)
+{
+    const int dx = std::abs(end.x() - start.x());
+    const int dy = std::abs(end.y() - start.y());
+    if (dy < dx)
+        return QPoint(end.x(), start.y());
+    return QPoint(start.x(), end.y());
+}
+
+QRectF KPWhiteBoardItemObject::normalizedBox(const QPointF &a, const QPointF &b)
+{
+    return QRectF(QPointF(qMin(a.x(), b.x()), qMin(a.y(), b.y())),
+                  QPointF(qMax(a.x(), b.x()), qMax(a.y(), b.y())));
+}
+
+QVector<QLineF> KPWhiteBoardItemObject::arrowLines(const QLineF &shaft)
+{
+    QVector<QLineF> lines{shaft};
+    const double length = shaft.length();
+    // A shaft without length has no direction, so it gets no head.
+    if (!(length > 0.0))
+        return lines;
+    const double head = qMin(kArrowHeadLength, length * kArrowHeadRatio);
+    const QPointF tip = shaft.p2();
+    const QLineF back(tip, shaft.pointAt(1.0 - head / length));
+    QLineF left = back;
+    left.setAngle(back.angle() + kArrowHeadAngle);
+    QLineF right = back;
+    right.setAngle(back.angle() - kArrowHeadAngle);
+    lines << QLineF(left.p2(), tip) << QLineF(right.p2(), tip);
+    return lines;
+}
+
+double KPWhiteBoardItemObject::pressurePenWidth(double pressure, double scale)
+{
+    return scale * (pressure * 3.0) + 1.0;
+}
+
+QPoint KPWhiteBoardItemObject::paintedEnd(bool square) const
+{
+    const bool constrained = m_whiteBoardObject && m_whiteBoardObject->isShiftPressed() &&
+                             m_whiteBoardObject->m_currentData.data() == this;
+    if (!constrained)
+        return m_endPoint;
+    return square ? squareEnd(m_startPoint, m_endPoint) : straightEnd(m_startPoint, m_endPoint);
+}
+
+// ---- painting ------------------------------------------------------------
+
+void KPWhiteBoardItemObject::paint(QPainter *painter, int)
+{
+    if (!m_visible || !painter)
+        return;
+    painter->save();
+    const QColor color = KPUtilInterface::toQColor(itemProperty.color);
+    painter->setBrush(Qt::NoBrush);
+    painter->setPen(QPen(color));
+    m_pen.setColor(color);
+
+    switch (itemProperty.type) {
+    case KPWB::DRAW_ITEM_TYPE_RECT: {
+        const QRectF box = normalizedBox(m_startPoint, paintedEnd(true));
+        painter->drawRects(&box, 1);
+        break;
+    }
+    case KPWB::DRAW_ITEM_TYPE_POINT: {
+        QColor dot = color;
+        dot.setAlpha(kDotAlpha);
+        painter->setPen(QPen(dot));
+        painter->setBrush(QBrush(dot, Qt::SolidPattern));
+        const double radius = itemProperty.size * 0.5;
+        const QPointF centre(m_startPoint);
+        painter->drawEllipse(normalizedBox(centre - QPointF(radius, radius),
+                                           centre + QPointF(radius, radius)));
+        break;
+    }
+    case KPWB::DRAW_ITEM_TYPE_ARROW: {
+        const QLineF shaft(QPointF(m_startPoint), QPointF(paintedEnd(false)));
+        for (const QLineF &line : arrowLines(shaft))
+            painter->drawLines(&line, 1);
+        break;
+    }
+    case KPWB::DRAW_ITEM_TYPE_LINE: {
+        const QLine line(m_startPoint, paintedEnd(false));
+        painter->drawLines(&line, 1);
+        break;
+    }
+    case KPWB::DRAW_ITEM_TYPE_ELLIPSE:
+        painter->drawEllipse(normalizedBox(m_startPoint, paintedEnd(true)));
+        break;
+    case KPWB::DRAW_ITEM_TYPE_PEN:
+        if (m_pressurePoints.isEmpty())
+            painter->drawPath(polyline(m_points));
+        else if (m_pressureRepaint)
+            repaintPressureStroke();
+        break;
+    case KPWB::Draw_ITEM_TYPE_PEN_ALPHA:
+        paintStroke(painter);
+        break;
+    default:
+        break;
+    }
+    painter->restore();
+}
+
+void KPWhiteBoardItemObject::paintStroke(QPainter *painter) const
+{
+    QColor color = KPUtilInterface::toQColor(itemProperty.color);
+    color.setAlpha(kAlphaPenAlpha);
+    QPen pen(color);
+    const double scale = m_whiteBoardObject ? m_whiteBoardObject->itemScale() : 1.0;
+    pen.setWidth(static_cast<int>(scale * kAlphaPenWidth));
+    painter->setPen(pen);
+    painter->drawPath(polyline(m_points));
+}
+
+void KPWhiteBoardItemObject::setPressurePen(double pressure)
+{
+    m_pressureColor = KPUtilInterface::toQColor(itemProperty.color);
+    m_pressureColor.setAlpha(255);
+    const double scale = m_whiteBoardObject ? m_whiteBoardObject->itemScale() : 1.0;
+    m_pen.setWidthF(pressurePenWidth(pressure, scale));
+    m_pen.setColor(m_pressureColor);
+}
+
+// One live segment from the last sample to this one, into the pressure layer.
+void KPWhiteBoardItemObject::drawPressureSegment(const PressurePoint &sample)
+{
+    const QPointF position(sample.x, sample.y);
+    QPixmap &layer = m_whiteBoardObject->m_pressureLayer;
+    if (!layer.isNull()) {
+        QPainter painter(&layer);
+        painter.setRenderHint(QPainter::Antialiasing);
+        setPressurePen(sample.pressure);
+        painter.setPen(m_pen);
+        painter.drawLine(QLineF(m_lastPressurePoint, position));
+    }
+    m_lastPressurePoint = position;
+}
+
+// Each segment takes its width from its far sample, as when drawn live, so
+// the repaint matches the live stroke exactly.
+void KPWhiteBoardItemObject::repaintPressureStroke()
+{
+    // Without a layer the request waits for the next composition.
+    if (!m_whiteBoardObject || m_whiteBoardObject->m_pressureLayer.isNull())
+        return;
+    m_pressureRepaint = false;
+    const QList<PressurePoint> samples = m_pressurePoints;
+    if (samples.size() < 2)
+        return;
+    m_lastPressurePoint = QPointF(samples.first().x, samples.first().y);
+    for (int i = 1; i < samples.size(); ++i)
+        drawPressureSegment(samples.at(i));
+}
+
+// ---- input ---------------------------------------------------------------
+
+void KPWhiteBoardItemObject::do_tablet_event(QTabletEvent *event)
+{
+    if (!event || itemProperty.type != KPWB::DRAW_ITEM_TYPE_PEN || !m_whiteBoardObject)
+        return;
+    const PressurePoint sample{event->posF().x(), event->posF().y(), event->pressure()};
+    switch (event->type()) {
+    case QEvent::TabletPress:
+        if (m_tabletPressed)
+            break;
+        m_tabletPressed = true;
+        m_pressurePoints.append(sample);
+        m_lastPressurePoint = event->posF();
+        break;
+    case QEvent::TabletMove:
+        if (!m_tabletPressed)
+            break;
+        m_pressurePoints.append(sample);
+        drawPressureSegment(sample);
+        break;
+    case QEvent::TabletRelease:
+        // A barrel button still held keeps the stroke going.
+        if (!m_tabletPressed || event->buttons() != Qt::NoButton)
+            break;
+        m_tabletPressed = false;
+        runPushListCallback();
+        break;
+    default:
+        break;
+    }
+}
+
+void KPWhiteBoardItemObject::mouse_click(const obs_mouse_event *event, int button, bool mouseUp,
+                                         uint32_t clickCount)
+{
+    if (!event || clickCount != 1)
+        return;
+    if (mouseUp)
+        mouse_released(event, button);
+    else
+        mouse_pressed(event, button);
+}
+
+void KPWhiteBoardItemObject::mouse_pressed(const obs_mouse_event *event, int button)
+{
+    if (!event || isText())
+        return;
+    m_leftClicked = (button == MOUSE_LEFT);
+    KP_LOG(2, QStringLiteral("m_leftClicked=%1")
+                  .arg(QStringLiteral("(%1)").arg(m_leftClicked ? "T" : "F")));
+    if (!m_leftClicked)
+        return;
+    const QPoint position(event->x, event->y);
+    if (isStroke()) {
+        m_points.clear();
+        m_points.append(position);
+        return;
+    }
+    m_startPoint = m_endPoint = position;
+    if (itemProperty.type == KPWB::DRAW_ITEM_TYPE_POINT)
+        runPushListCallback();
+}
+
+void KPWhiteBoardItemObject::mouse_move(const obs_mouse_event *event, bool)
+{
+    if (!event || isText())
+        return;
+    if (itemProperty.type == KPWB::DRAW_ITEM_TYPE_UNDEFINED) {
+        m_leftClicked = false;
+        return;
+    }
+    if (!m_leftClicked)
+        return;
+    m_moved = true;
+    const QPoint position(event->x, event->y);
+    if (isStroke()) {
+        // Once a tablet has delivered samples, the mouse no longer draws.
+        if (m_pressurePoints.isEmpty())
+            m_points.append(position);
+        return;
+    }
+    m_endPoint = position;
+}
+
+void KPWhiteBoardItemObject::mouse_released(const obs_mouse_event *event, int)
+{
+    if (!event || isText() || !m_leftClicked)
+        return;
+    m_leftClicked = false;
+    if (!m_moved)
+        return;
+    const QPoint position(event->x, event->y);
+    if (isStroke()) {
+        m_points.append(position);
+    } else {
+        m_endPoint = position;
+        if (m_whiteBoardObject && m_whiteBoardObject->isShiftPressed()) {
+            const int type = itemProperty.type;
+            if (type == KPWB::DRAW_ITEM_TYPE_RECT || type == KPWB::DRAW_ITEM_TYPE_ELLIPSE)
+                m_endPoint = squareEnd(m_startPoint, m_endPoint);
+            else if (type == KPWB::DRAW_ITEM_TYPE_LINE || type == KPWB::DRAW_ITEM_TYPE_ARROW)
+                m_endPoint = straightEnd(m_startPoint, m_endPoint);
+        }
+    }
+    const QString finished = QStringLiteral("this->itemProperty.type=%1").arg(itemProperty.type);
+    KP_LOG(2, finished);
+    runPushListCallback();
+    KP_LOG(2, finished);
+}
+
+void KPWhiteBoardItemObject::runPushListCallback()
+{
+    KP_LOG_SCOPE();
+    m_initialized = true;
+    if (m_whiteBoardObject)
+        m_whiteBoardObject->pushList();
+}
+
+void KPWhiteBoardItemObject::do_key_click(const obs_key_event *, bool)
+{
+    KP_LOG_SCOPE();
+}
+
+void KPWhiteBoardItemObject::setFocus() {}
+
+void KPWhiteBoardItemObject::clearFocus() {}
+
+void KPWhiteBoardItemObject::setStatusData(obs_data_t *) {}
+
+void KPWhiteBoardItemObject::hide()
+{
+    m_visible = false;
+}
+
+void KPWhiteBoardItemObject::show()
+{
+    m_visible = true;
+}
+
+// ---- record --------------------------------------------------------------
+
+obs_data_t *KPWhiteBoardItemObject::toData()
+{
+    obs_data_t *data = obs_data_create();
+    obs_data_t *property = obs_data_create();
+    KPUtilInterface::writeSettings(itemProperty, property);
+    obs_data_set_obj(data, kItemPropertyKey, property);
+    obs_data_release(property);
+    obs_data_set_int(data, kStartXKey, m_startPoint.x());
+    obs_data_set_int(data, kStartYKey, m_startPoint.y());
+    obs_data_set_int(data, kEndXKey, m_endPoint.x());
+    obs_data_set_int(data, kEndYKey, m_endPoint.y());
+    writePoints(data);
+    return data;
+}
+
+void KPWhiteBoardItemObject::writePoints(obs_data_t *data) const
+{
+    obs_data_array_t *points = obs_data_array_create();
+    for (const QPoint &point : m_points) {
+        obs_data_t *element = obs_data_create();
+        obs_data_set_int(element, kPointXKey, point.x());
+        obs_data_set_int(element, kPointYKey, point.y());
+        obs_data_array_push_back(points, element);
+        obs_data_release(element);
+    }
+    obs_data_set_array(data, kPointsKey, points);
+    obs_data_array_release(points);
+
+    obs_data_array_t *samples = obs_data_array_create();
+    for (const PressurePoint &sample : m_pressurePoints) {
+        obs_data_t *element = obs_data_create();
+        obs_data_set_double(element, kPressureXKey, sample.x);
+        obs_data_set_double(element, kPressureYKey, sample.y);
+        obs_data_set_double(element, kPressureValueKey, sample.pressure);
+        obs_data_array_push_back(samples, element);
+        obs_data_release(element);
+    }
+    obs_data_set_array(data, kPressureKey, samples);
+    obs_data_array_release(samples);
+}
+
+void KPWhiteBoardItemObject::updateWithSettings(obs_data_t *data)
+{
+    KP_LOG_SCOPE();
+    if (!data)
+        return;
+    obs_data_t *property = obs_data_get_obj(data, kItemPropertyKey);
+    KPUtilInterface::updateWithSettings(itemProperty, property);
+    obs_data_release(property);
+    readCoordinate(data, kStartXKey, m_startPoint.rx());
+    readCoordinate(data, kStartYKey, m_startPoint.ry());
+    readCoordinate(data, kEndXKey, m_endPoint.rx());
+    readCoordinate(data, kEndYKey, m_endPoint.ry());
+    readPoints(data);
+    readPressurePoints(data);
+}
+
+void KPWhiteBoardItemObject::readPoints(obs_data_t *data)
+{
+    if (!obs_data_has_user_value(data, kPointsKey))
+        return;
+    obs_data_array_t *points = obs_data_get_array(data, kPointsKey);
+    const size_t count = obs_data_array_count(points);
+    for (size_t i = 0; i < count; ++i) {
+        obs_data_t *element = obs_data_array_item(points, i);
+        m_points.append(QPoint(static_cast<int>(obs_data_get_int(element, kPointXKey)),
+                               static_cast<int>(obs_data_get_int(element, kPointYKey))));
+        obs_data_release(element);
+    }
+    obs_data_array_release(points);
+}
+
+void KPWhiteBoardItemObject::readPressurePoints(obs_data_t *data)
+{
+    if (!obs_data_has_user_value(data, kPressureKey))
+        return;
+    KP_LOG(1, QStringLiteral("update pressure points."));
+    obs_data_array_t *samples = obs_data_get_array(data, kPressureKey);
+    const size_t count = obs_data_array_count(samples);
+    for (size_t i = 0; i < count; ++i) {
+        obs_data_t *element = obs_data_array_item(samples, i);
+        m_pressurePoints.append({obs_data_get_double(element, kPressureXKey),
+                                 obs_data_get_double(element, kPressureYKey),
+                                 obs_data_get_double(element, kPressureValueKey)});
+        obs_data_release(element);
+    }
+    obs_data_array_release(samples);
+    if (!m_whiteBoardObject)
+        return;
+    m_whiteBoardObject->m_pressureLayerUsed = true;
+    m_whiteBoardObject->ensurePressureLayer();
+    m_pressureRepaint = true;
+    repaintPressureStroke();
+}

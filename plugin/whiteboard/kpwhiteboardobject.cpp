@@ -1,0 +1,496 @@
+#include "kpwhiteboardobject.h"
+
+#include "kpaddundocommand.h"
+#include "kpclearundocommand.h"
+#include "kplog.h"
+#include "kputilinterface.h"
+#include "kpwhiteboarditemobject.h"
+
+#include <QPainter>
+#include <QTabletEvent>
+#include <QUndoStack>
+
+namespace {
+
+const char kItemWidthKey[] = "kp_wb_item_width";
+const char kBackgroundKey[] = "kp_wb_background";
+const char kHideHandwritingKey[] = "kp_wb_hideHandwriting";
+const char kWidthKey[] = "kp_wb_width";
+const char kHeightKey[] = "kp_wb_height";
+
+QString yesNo(bool value, const char *yes, const char *no)
+{
+    return QString::fromLatin1(value ? yes : no);
+}
+
+} // namespace
+
+KPWhiteBoardObject::KPWhiteBoardObject(obs_source_t *source) : m_source(source)
+{
+    QMutexLocker lock(&m_mutex);
+    m_undoStack = new QUndoStack();
+    m_currentData = createCurrentItem(currentTool());
+}
+
+// The undo stack goes first, and at once: deleteLater would need an event loop
+// on this thread, which a host's thread need not run. Its commands drop their
+// references to the items before the board's own references go.
+KPWhiteBoardObject::~KPWhiteBoardObject()
+{
+    delete m_undoStack;
+    m_undoStack = nullptr;
+    m_items.clear();
+    m_currentData.reset();
+    m_pressureLayer = QPixmap();
+    m_image = QImage();
+    if (m_texture) {
+        obs_enter_graphics();
+        destroyTexture();
+        obs_leave_graphics();
+    }
+}
+
+bool KPWhiteBoardObject::isValidSide(long long side)
+{
+    return side >= 0 && side <= kMaxCanvasSide;
+}
+
+// ---- settings and tool -----------------------------------------------------
+
+void KPWhiteBoardObject::updateWithSettings(obs_data_t *settings)
+{
+    if (!settings) {
+        KP_LOG(1, QStringLiteral("updateWithSettings: settings is NULL."));
+        return;
+    }
+    if (obs_data_has_user_value(settings, kItemWidthKey)) {
+        const double itemWidth = obs_data_get_double(settings, kItemWidthKey);
+        if (itemWidth > 1.0)
+            m_itemScale = static_cast<unsigned>(m_width.load()) / itemWidth;
+    }
+    m_background = static_cast<quint32>(obs_data_get_int(settings, kBackgroundKey));
+    m_hideHandwriting = obs_data_get_bool(settings, kHideHandwritingKey);
+    const long long width = obs_data_get_int(settings, kWidthKey);
+    const long long height = obs_data_get_int(settings, kHeightKey);
+    updateCurrentItem(settings);
+    if (!isValidSide(width) || !isValidSide(height)) {
+        KP_LOG(1, QStringLiteral("canvas size %1x%2 refused.").arg(width).arg(height));
+    } else if (width != m_width || height != m_height) {
+        m_width = static_cast<int>(width);
+        m_height = static_cast<int>(height);
+        m_sizeChanged = true;
+    }
+    m_needsCompose = true;
+}
+
+void KPWhiteBoardObject::updateCurrentItem(obs_data_t *settings)
+{
+    KP_LOG_SCOPE();
+    QMutexLocker lock(&m_mutex);
+    KP_LOG(2, QStringLiteral("m_currentData.isNull()=%1").arg(yesNo(m_currentData.isNull(), "Y", "N")));
+    if (m_currentData.isNull())
+        return;
+    KP_LOG(2, QStringLiteral("m_currentData.data()->initialized()=%1")
+                  .arg(yesNo(m_currentData->initialized(), "Y", "N")));
+    KP_LOG(2, QStringLiteral("itemProperty.type=%1").arg(m_currentData->itemProperty.type));
+    // A finished item still current is filed before the tool changes.
+    if (m_currentData->initialized()) {
+        m_currentData->clearFocus();
+        pushList();
+    }
+    KPUtilInterface::updateWithSettings(m_currentData->itemProperty, settings);
+}
+
+KPWB::ItemProperty KPWhiteBoardObject::currentTool() const
+{
+    KPWB::ItemProperty tool;
+    if (m_currentData) {
+        tool.size = m_currentData->itemProperty.size;
+        tool.color = m_currentData->itemProperty.color;
+        tool.type = m_currentData->itemProperty.type;
+    }
+    return tool;
+}
+
+QSharedPointer<KPWhiteBoardItemObject> KPWhiteBoardObject::createCurrentItem(
+    const KPWB::ItemProperty &property)
+{
+    KP_LOG_SCOPE();
+    return QSharedPointer<KPWhiteBoardItemObject>(new KPWhiteBoardItemObject(this, property));
+}
+
+void KPWhiteBoardObject::replaceCurrentItem()
+{
+    m_currentData = createCurrentItem(currentTool());
+}
+
+void KPWhiteBoardObject::setCurrentItemProperty(const KPWB::ItemProperty &property)
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_currentData)
+        return;
+    m_currentData->itemProperty.size = property.size;
+    m_currentData->itemProperty.color = property.color;
+    m_currentData->itemProperty.type = property.type;
+    m_needsCompose = true;
+}
+
+void KPWhiteBoardObject::setSize(uint32_t width, uint32_t height)
+{
+    if (!isValidSide(width) || !isValidSide(height)) {
+        KP_LOG(1, QStringLiteral("canvas size %1x%2 refused.").arg(width).arg(height));
+        return;
+    }
+    if (static_cast<int>(width) == m_width && static_cast<int>(height) == m_height)
+        return;
+    m_width = static_cast<int>(width);
+    m_height = static_cast<int>(height);
+    m_sizeChanged = true;
+    m_needsCompose = true;
+}
+
+void KPWhiteBoardObject::setHideHandwriting(bool hide)
+{
+    if (hide == m_hideHandwriting)
+        return;
+    m_hideHandwriting = hide;
+    if (hide && m_pendingItem) {
+        QMutexLocker lock(&m_mutex);
+        pushList();
+    }
+    m_needsCompose = true;
+}
+
+void KPWhiteBoardObject::reset()
+{
+    QMutexLocker lock(&m_mutex);
+    m_undoStack->clear();
+    m_items.clear();
+    m_pendingItem = false;
+    replaceCurrentItem();
+    m_needsCompose = true;
+}
+
+// ---- composition and rendering -----------------------------------------------
+
+void KPWhiteBoardObject::do_video_tick()
+{
+    if (!m_needsCompose || m_width <= 0 || m_height <= 0)
+        return;
+    obs_enter_graphics();
+    {
+        QMutexLocker lock(&m_mutex);
+        compose();
+    }
+    obs_leave_graphics();
+}
+
+// Runs with the graphics context entered (when libobs has one) and the lock held.
+void KPWhiteBoardObject::compose()
+{
+    // Taken at once, so that a size change arriving meanwhile is kept for the next tick.
+    const bool sizeChanged = m_sizeChanged.exchange(false);
+    if (sizeChanged)
+        m_image = QImage(m_width, m_height, QImage::Format_RGBA8888);
+    if (m_image.isNull()) {
+        if (sizeChanged)
+            m_sizeChanged = true;
+        return;
+    }
+    m_image.fill(KPUtilInterface::toQColor(m_background));
+    QPainter painter(&m_image);
+    ensurePressureLayer();
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (!m_hideHandwriting) {
+        for (const auto &item : qAsConst(m_items))
+            item->paint(&painter, 0);
+        if (m_currentData && m_currentData->leftClicked())
+            m_currentData->paint(&painter, 0);
+        if (m_pressureLayerUsed && !m_pressureLayer.isNull())
+            painter.drawPixmap(0, 0, m_pressureLayer);
+    }
+    painter.end();
+    if (sizeChanged)
+        destroyTexture();
+    uploadTexture();
+}
+
+// Without a graphics context (libobs running without video) there is nothing
+// to upload to; the composed image is all there is.
+void KPWhiteBoardObject::uploadTexture()
+{
+    if (!gs_get_context())
+        return;
+    if (!m_texture) {
+        const uint8_t *bits = m_image.constBits();
+        m_texture = gs_texture_create(static_cast<uint32_t>(m_image.width()),
+                                      static_cast<uint32_t>(m_image.height()), GS_RGBA, 1, &bits,
+                                      GS_DYNAMIC);
+        return;
+    }
+    gs_texture_set_image(m_texture, m_image.constBits(),
+                         static_cast<uint32_t>(m_image.bytesPerLine()), false);
+}
+
+void KPWhiteBoardObject::destroyTexture()
+{
+    if (m_texture && gs_get_context())
+        gs_texture_destroy(m_texture);
+    m_texture = nullptr;
+}
+
+void KPWhiteBoardObject::do_video_render(gs_effect_t *effect)
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_active || !m_texture)
+        return;
+    if (effect)
+        gs_effect_set_texture(gs_effect_get_param_by_name(effect, "image"), m_texture);
+    gs_draw_sprite(m_texture, 0, static_cast<uint32_t>(m_image.width()),
+                   static_cast<uint32_t>(m_image.height()));
+}
+
+void KPWhiteBoardObject::ensurePressureLayer()
+{
+    if (!m_pressureLayerUsed)
+        return;
+    const QSize canvas(m_width, m_height);
+    if (m_pressureLayer.size() == canvas)
+        return;
+    QPixmap layer(canvas);
+    layer.fill(Qt::transparent);
+    if (!m_pressureLayer.isNull() && !layer.isNull()) {
+        QPainter painter(&layer);
+        painter.drawPixmap(0, 0, m_pressureLayer);
+    }
+    m_pressureLayer = layer;
+}
+
+void KPWhiteBoardObject::setActive(bool active)
+{
+    KP_LOG_SCOPE();
+    obs_enter_graphics();
+    {
+        QMutexLocker lock(&m_mutex);
+        m_active = active;
+        if (active) {
+            for (const auto &item : qAsConst(m_items)) {
+                if (item->itemProperty.type == KPWB::DRAW_ITEM_TYPE_PEN)
+                    item->requestPressureRepaint();
+            }
+        } else {
+            m_image = QImage();
+            m_pressureLayer = QPixmap();
+            destroyTexture();
+        }
+    }
+    obs_leave_graphics();
+}
+
+// ---- input -------------------------------------------------------------------
+
+void KPWhiteBoardObject::do_mouse_click(const obs_mouse_event *event, int32_t type, bool mouseUp,
+                                        uint32_t clickCount)
+{
+    if (m_hideHandwriting) {
+        m_pendingItem = false;
+        return;
+    }
+    QMutexLocker lock(&m_mutex);
+    // A copy: a finishing item replaces the current item during the call.
+    const QSharedPointer<KPWhiteBoardItemObject> item = m_currentData;
+    if (item)
+        item->mouse_click(event, type, mouseUp, clickCount);
+    m_needsCompose = true;
+}
+
+void KPWhiteBoardObject::do_mouse_move(const obs_mouse_event *event, bool mouseLeave)
+{
+    if (m_hideHandwriting) {
+        m_pendingItem = false;
+        return;
+    }
+    QMutexLocker lock(&m_mutex);
+    const QSharedPointer<KPWhiteBoardItemObject> item = m_currentData;
+    if (item)
+        item->mouse_move(event, mouseLeave);
+    m_needsCompose = true;
+}
+
+void KPWhiteBoardObject::do_mouse_wheel(const obs_mouse_event *, int, int) {}
+
+void KPWhiteBoardObject::do_tablet_event(void *event)
+{
+    if (m_hideHandwriting) {
+        m_pendingItem = false;
+        KP_LOG(1, QStringLiteral("m_hideHandwriting is true."));
+        return;
+    }
+    // The layer is built under the lock: the graphics thread may be composing.
+    QMutexLocker lock(&m_mutex);
+    if (!m_pressureLayerUsed) {
+        m_pressureLayerUsed = true;
+        ensurePressureLayer();
+    }
+    const QSharedPointer<KPWhiteBoardItemObject> item = m_currentData;
+    if (item)
+        item->do_tablet_event(static_cast<QTabletEvent *>(event));
+    else
+        KP_LOG(1, QStringLiteral("m_currentData is NULL."));
+    m_needsCompose = true;
+}
+
+void KPWhiteBoardObject::do_key_click(const obs_key_event *event, bool keyUp)
+{
+    KP_LOG_SCOPE();
+    QMutexLocker lock(&m_mutex);
+    if (!event) {
+        KP_LOG(1, QStringLiteral("key event is NULL."));
+        return;
+    }
+    if (event->modifiers & INTERACT_SHIFT_KEY) {
+        KP_LOG(1, QStringLiteral("shift pressed: %1").arg(keyUp ? 1 : 0));
+        m_shiftPressed = !keyUp;
+    }
+    if (m_currentData)
+        m_currentData->do_key_click(event, keyUp);
+    else
+        KP_LOG(1, QStringLiteral("m_currentData.isNull()"));
+    m_needsCompose = true;
+}
+
+void KPWhiteBoardObject::focus(bool focused)
+{
+    KP_LOG_SCOPE();
+    QMutexLocker lock(&m_mutex);
+    KP_LOG(2, QStringLiteral("focus=%1").arg(yesNo(focused, "YES", "NO")));
+    if (focused)
+        return;
+    if (m_currentData && m_currentData->initialized()) {
+        m_currentData->clearFocus();
+        pushList();
+    }
+    m_needsCompose = true;
+}
+
+// ---- undo history --------------------------------------------------------------
+
+void KPWhiteBoardObject::appendToList(const QSharedPointer<KPWhiteBoardItemObject> &item)
+{
+    KP_LOG_SCOPE();
+    m_undoStack->push(new KPAddUndoCommand(item));
+    m_items.append(item);
+}
+
+void KPWhiteBoardObject::pushList()
+{
+    KP_LOG_SCOPE();
+    if (!m_currentData)
+        return;
+    appendToList(m_currentData);
+    replaceCurrentItem();
+    m_pendingItem = false;
+}
+
+void KPWhiteBoardObject::do_undo()
+{
+    KP_LOG_SCOPE();
+    QMutexLocker lock(&m_mutex);
+    if (m_currentData && m_currentData->initialized()) {
+        appendToList(m_currentData);
+        replaceCurrentItem();
+    }
+    KP_LOG(1, QStringLiteral("QQQV:do_undo:count=%1,index=%2")
+                  .arg(m_undoStack->count())
+                  .arg(m_undoStack->index()));
+    m_undoStack->undo();
+    m_needsCompose = true;
+}
+
+void KPWhiteBoardObject::do_redo()
+{
+    KP_LOG_SCOPE();
+    QMutexLocker lock(&m_mutex);
+    KP_LOG(1, QStringLiteral("QQQV:do_redo:count=%1,index=%2")
+                  .arg(m_undoStack->count())
+                  .arg(m_undoStack->index()));
+    m_undoStack->redo();
+    m_needsCompose = true;
+}
+
+void KPWhiteBoardObject::do_clear()
+{
+    KP_LOG_SCOPE();
+    QMutexLocker lock(&m_mutex);
+    QList<QSharedPointer<KPWhiteBoardItemObject>> cleared;
+    m_pendingItem = false;
+    for (const auto &item : qAsConst(m_items)) {
+        if (item->visible())
+            cleared.append(item);
+    }
+    // A finished item still current joins the list as well (without an undo
+    // step of its own), so that undoing the clear brings it back painted and saved.
+    if (m_currentData && m_currentData->visible() && m_currentData->initialized()) {
+        cleared.append(m_currentData);
+        m_items.append(m_currentData);
+        replaceCurrentItem();
+    }
+    if (!cleared.isEmpty())
+        m_undoStack->push(new KPClearUndoCommand(cleared));
+    if (!m_pressureLayer.isNull()) {
+        m_pressureLayer = QPixmap();
+        ensurePressureLayer();
+    }
+    m_needsCompose = true;
+}
+
+// ---- snapshots -------------------------------------------------------------------
+
+QImage KPWhiteBoardObject::image() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_image;
+}
+
+QPixmap KPWhiteBoardObject::pressureLayer() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_pressureLayer;
+}
+
+QSharedPointer<KPWhiteBoardItemObject> KPWhiteBoardObject::currentItem() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_currentData;
+}
+
+QList<QSharedPointer<KPWhiteBoardItemObject>> KPWhiteBoardObject::items() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_items;
+}
+
+int KPWhiteBoardObject::undoCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_undoStack->count();
+}
+
+int KPWhiteBoardObject::undoIndex() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_undoStack->index();
+}
+
+bool KPWhiteBoardObject::hasTexture() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_texture != nullptr;
+}
+
+bool KPWhiteBoardObject::isActive() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_active;
+}

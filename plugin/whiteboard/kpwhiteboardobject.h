@@ -1,0 +1,124 @@
+#pragma once
+
+#include "kpitemproperty.h"
+
+#include <QImage>
+#include <QList>
+#include <QMutex>
+#include <QPixmap>
+#include <QSharedPointer>
+
+#include <obs.h>
+
+#include <atomic>
+
+class KPWhiteBoardItemObject;
+class QUndoStack;
+
+// One drawing board: a canvas of a given size and background on which draw
+// items are composed into an RGBA image on every video tick, uploaded to a
+// texture and drawn as the source's video.
+//
+// Threads: the host ticks and renders on its graphics thread and delivers
+// settings, events and commands on others; m_mutex serialises them. Items run
+// only inside that lock and call back into the board without locking. Fields
+// that are written or read outside the lock are atomics. Where the graphics
+// context and the lock are both needed, the graphics context is entered first,
+// as the host does when it renders, so the two are always taken in one order.
+class KPWhiteBoardObject
+{
+public:
+    explicit KPWhiteBoardObject(obs_source_t *source);
+
+    virtual ~KPWhiteBoardObject();
+    virtual void focus(bool focused);
+    virtual void updateWithSettings(obs_data_t *settings);
+    // Called with the host's graphics context entered.
+    virtual void do_video_render(gs_effect_t *effect);
+    virtual void do_mouse_click(const obs_mouse_event *event, int32_t type, bool mouseUp,
+                                uint32_t clickCount);
+    virtual void do_mouse_move(const obs_mouse_event *event, bool mouseLeave);
+    // event is a QTabletEvent.
+    virtual void do_tablet_event(void *event);
+    virtual void do_mouse_wheel(const obs_mouse_event *event, int xDelta, int yDelta);
+    virtual void do_key_click(const obs_key_event *event, bool keyUp);
+
+    void do_video_tick();
+    void setActive(bool active);
+    void setSize(uint32_t width, uint32_t height);
+    void setHideHandwriting(bool hide);
+    void setCurrentItemProperty(const KPWB::ItemProperty &property);
+    void reset();
+
+    // Undo history; each takes the lock.
+    void do_undo();
+    void do_redo();
+    void do_clear();
+
+    // For the items, called while the board holds its lock: none of these locks.
+    void pushList();
+    void appendToList(const QSharedPointer<KPWhiteBoardItemObject> &item);
+    void requestRedraw() { m_needsCompose = true; }
+    void ensurePressureLayer();
+    double itemScale() const { return m_itemScale; }
+    bool isShiftPressed() const { return m_shiftPressed; }
+
+    // Lock-free reads, safe from any thread.
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    quint32 background() const { return m_background; }
+    bool hideHandwriting() const { return m_hideHandwriting; }
+
+    // Snapshots taken under the lock; never call them from an item.
+    QImage image() const;
+    QPixmap pressureLayer() const;
+    QSharedPointer<KPWhiteBoardItemObject> currentItem() const;
+    QList<QSharedPointer<KPWhiteBoardItemObject>> items() const;
+    int undoCount() const;
+    int undoIndex() const;
+    bool hasTexture() const;
+    bool isActive() const;
+
+    // Colour of a new board: opaque white (0xAABBGGRR).
+    static const quint32 kInitialBackground = 0xffffffffu;
+    // Larger canvases are refused: no texture could hold them.
+    static const int kMaxCanvasSide = 16384;
+
+protected:
+    void updateCurrentItem(obs_data_t *settings);
+    QSharedPointer<KPWhiteBoardItemObject> createCurrentItem(const KPWB::ItemProperty &property);
+    // The old current item's tool, or the default tool.
+    KPWB::ItemProperty currentTool() const;
+    void replaceCurrentItem();
+
+    obs_source_t *m_source;
+    std::atomic<int> m_width{400};
+    std::atomic<int> m_height{300};
+    std::atomic<quint32> m_background{kInitialBackground};
+    std::atomic<bool> m_needsCompose{true};
+    std::atomic<bool> m_hideHandwriting{false};
+    std::atomic<bool> m_pendingItem{false};
+    bool m_active = true;
+    std::atomic<bool> m_sizeChanged{true};
+    QImage m_image;
+    QPixmap m_pressureLayer;
+    gs_texture_t *m_texture = nullptr;
+    QUndoStack *m_undoStack = nullptr;
+    mutable QMutex m_mutex;
+    QSharedPointer<KPWhiteBoardItemObject> m_currentData;
+    QList<QSharedPointer<KPWhiteBoardItemObject>> m_items;
+    std::atomic<double> m_itemScale{1.0};
+    bool m_shiftPressed = false;
+    bool m_pressureLayerUsed = false;
+
+private:
+    friend class KPWhiteBoardItemObject;
+
+    static bool isValidSide(long long side);
+    void compose();
+    void uploadTexture();
+    void destroyTexture();
+
+    KPWhiteBoardObject(const KPWhiteBoardObject &) = delete;
+    KPWhiteBoardObject &operator=(const KPWhiteBoardObject &) = delete;
+};
