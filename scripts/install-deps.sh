@@ -10,7 +10,7 @@ PACKAGES=(
     qtbase5-dev qtbase5-dev-tools
     libfreetype-dev
     libgtest-dev libgmock-dev googletest libbenchmark-dev
-    xvfb xauth libgl1-mesa-dri libegl1 libx11-dev
+    xvfb xauth libgl1-mesa-dri libegl1 libx11-dev libxcb1-dev
     fonts-wqy-microhei fonts-dejavu-core
     x11-utils
 )

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "vendor/rtc/irtcengineeventhandler.h"
+
+// Records which callbacks arrived, with their main argument and thread.
+class RecordingHandler : public vendor::rtc::IRtcEngineEventHandler
+{
+public:
+    struct Event
+    {
+        std::string name;
+        std::string text;
+        unsigned int number;
+        std::thread::id thread;
+    };
+
+    // Waits (bounded) until `name` has arrived `count` times.
+    bool waitFor(const std::string &name, int count = 1, int timeoutMs = 3000);
+    int count(const std::string &name) const;
+    std::vector<Event> events() const;
+    std::vector<std::string> names() const;
+
+    void onError(int err, const char *msg) override { add("error", msg, err); }
+    void onJoinChannelSuccess(const char *channel, vendor::rtc::uid_t uid, int) override { add("join", channel, uid); }
+    void onRejoinChannelSuccess(const char *channel, vendor::rtc::uid_t uid, int) override { add("rejoin", channel, uid); }
+    void onLeaveChannel(const vendor::rtc::RtcStats &) override { add("leave"); }
+    void onUserJoined(vendor::rtc::uid_t uid, int) override { add("userJoined", nullptr, uid); }
+    void onConnectionBanned() override { add("banned"); }
+    void onTokenPrivilegeWillExpire(const char *token) override { add("token", token); }
+    void onRtcStats(const vendor::rtc::RtcStats &) override { add("rtcStats"); }
+    void onFirstRemoteVideoDecoded(vendor::rtc::uid_t uid, int, int, int) override { add("firstRemoteVideo", nullptr, uid); }
+    void onFirstRemoteAudioDecoded(vendor::rtc::uid_t uid, int) override { add("firstRemoteAudio", nullptr, uid); }
+    void onConnectionStateChanged(vendor::rtc::CONNECTION_STATE_TYPE state,
+                                  vendor::rtc::CONNECTION_CHANGED_REASON_TYPE) override
+    {
+        add("connection", nullptr, static_cast<unsigned>(state));
+    }
+
+private:
+    void add(const char *name, const char *text = nullptr, unsigned int number = 0);
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_arrived;
+    std::vector<Event> m_events;
+};

@@ -1,0 +1,246 @@
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <xcb/xcb.h>
+
+#include "recordinghandler.h"
+#include "vendor/rtc/irtcengine.h"
+
+using namespace vendor::rtc;
+
+namespace {
+
+struct EngineDeleter
+{
+    void operator()(IRtcEngine *engine) const { engine->release(true); }
+};
+using EnginePtr = std::unique_ptr<IRtcEngine, EngineDeleter>;
+
+class RtcSdkTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setenv("VENDOR_RTC_SIM_JOIN_DELAY_MS", "5", 1);
+        setenv("VENDOR_RTC_SIM_REMOTE_DELAY_MS", "5", 1);
+        setenv("VENDOR_RTC_SIM_LEAVE_DELAY_MS", "5", 1);
+        setenv("VENDOR_RTC_SIM_STATS_PERIOD_MS", "5", 1);
+        setenv("VENDOR_RTC_SIM_REMOTE_UID", "777", 1);
+        for (const char *name : {"VENDOR_RTC_SIM_INIT_FAIL", "VENDOR_RTC_SIM_NULL_VERSION",
+                                 "VENDOR_RTC_SIM_RECONNECT", "VENDOR_RTC_SIM_INJECT"})
+            unsetenv(name);
+    }
+
+    EnginePtr startEngine()
+    {
+        EnginePtr engine(createRtcEngine());
+        RtcEngineContext context;
+        context.eventHandler = &handler;
+        context.appId = "0123456789abcdef0123456789abcdef";
+        EXPECT_EQ(engine->initialize(context), 0);
+        return engine;
+    }
+
+    RecordingHandler handler;
+};
+
+TEST_F(RtcSdkTest, InitializeNeedsHandlerAndAppIdAndCanBeForcedToFail)
+{
+    EnginePtr engine(createRtcEngine());
+    RtcEngineContext context;
+    context.appId = "id";
+    EXPECT_LT(engine->initialize(context), 0);
+    context.eventHandler = &handler;
+    context.appId = nullptr;
+    EXPECT_LT(engine->initialize(context), 0);
+    EXPECT_EQ(engine->joinChannel("", "channel", nullptr, 1), -ERR_NOT_INITIALIZED);
+
+    setenv("VENDOR_RTC_SIM_INIT_FAIL", "1", 1);
+    context.appId = "id";
+    EXPECT_NE(engine->initialize(context), 0);
+    EXPECT_EQ(engine->leaveChannel(), -ERR_NOT_INITIALIZED);
+}
+
+TEST_F(RtcSdkTest, VersionIsTextOrNullOnRequest)
+{
+    EnginePtr engine = startEngine();
+    int build = -1;
+    ASSERT_NE(engine->getVersion(&build), nullptr);
+    EXPECT_GE(build, 0);
+    EXPECT_NE(engine->getVersion(nullptr), nullptr);
+
+    setenv("VENDOR_RTC_SIM_NULL_VERSION", "1", 1);
+    EnginePtr second = startEngine();
+    EXPECT_EQ(second->getVersion(&build), nullptr);
+}
+
+TEST_F(RtcSdkTest, ParameterInterfaceOnlyForItsIdAndRejectsBadArguments)
+{
+    EnginePtr engine = startEngine();
+    EXPECT_EQ(engine->queryInterface(INTERFACE_ID_PARAMETER, nullptr), -ERR_INVALID_ARGUMENT);
+    void *other = reinterpret_cast<void *>(1);
+    EXPECT_NE(engine->queryInterface(INTERFACE_ID_AUDIO_DEVICE_MANAGER, &other), 0);
+    EXPECT_EQ(other, nullptr);
+
+    void *pointer = nullptr;
+    ASSERT_EQ(engine->queryInterface(INTERFACE_ID_PARAMETER, &pointer), 0);
+    auto *parameter = static_cast<IRtcEngineParameter *>(pointer);
+    EXPECT_EQ(parameter->setBool("rtc.audio.set_default_mute_peers", true), 0);
+    EXPECT_NE(parameter->setBool(nullptr, true), 0);
+    EXPECT_EQ(parameter->setParameters("{\"che.hardware_encoding\":0}"), 0);
+    EXPECT_NE(parameter->setParameters(nullptr), 0);
+    parameter->release();
+}
+
+TEST_F(RtcSdkTest, JoinIsAnsweredOnEngineThreadThenRemoteUserArrives)
+{
+    EnginePtr engine = startEngine();
+    EXPECT_EQ(engine->joinChannel("token", "room", nullptr, 123), 0);
+    ASSERT_TRUE(handler.waitFor("firstRemoteAudio"));
+
+    const auto events = handler.events();
+    const auto join = std::find_if(events.begin(), events.end(), [](const auto &e) { return e.name == "join"; });
+    ASSERT_NE(join, events.end());
+    EXPECT_EQ(join->text, "room");
+    EXPECT_EQ(join->number, 123u);
+    EXPECT_NE(join->thread, std::this_thread::get_id());
+
+    std::vector<std::string> peer;
+    for (const auto &e : events) {
+        if (e.name == "userJoined" || e.name == "firstRemoteVideo" || e.name == "firstRemoteAudio") {
+            peer.push_back(e.name);
+            EXPECT_EQ(e.number, 777u);
+        }
+    }
+    EXPECT_EQ(peer, (std::vector<std::string>{"userJoined", "firstRemoteVideo", "firstRemoteAudio"}));
+}
+
+TEST_F(RtcSdkTest, SecondJoinWhileInChannelIsRejectedAndBadChannelRefused)
+{
+    EnginePtr engine = startEngine();
+    EXPECT_NE(engine->joinChannel("token", nullptr, nullptr, 1), 0);
+    EXPECT_NE(engine->joinChannel("token", "", nullptr, 1), 0);
+    EXPECT_NE(engine->joinChannel("token", std::string(65, 'c').c_str(), nullptr, 1), 0);
+    EXPECT_EQ(engine->joinChannel(nullptr, "room", nullptr, 0), 0);
+    EXPECT_EQ(engine->joinChannel("token", "room", nullptr, 1), -ERR_JOIN_CHANNEL_REJECTED);
+    ASSERT_TRUE(handler.waitFor("join"));
+    EXPECT_NE(handler.events().front().number, 0u); // the engine chose a uid
+}
+
+TEST_F(RtcSdkTest, LeaveIsAnsweredAndStatisticsStopAfterIt)
+{
+    EnginePtr engine = startEngine();
+    EXPECT_EQ(engine->leaveChannel(), 0); // not in a channel: accepted, nothing follows
+    ASSERT_EQ(engine->joinChannel("token", "room", nullptr, 1), 0);
+    ASSERT_TRUE(handler.waitFor("rtcStats", 3));
+    EXPECT_EQ(engine->leaveChannel(), 0);
+    ASSERT_TRUE(handler.waitFor("leave"));
+
+    const int statsAtLeave = handler.count("rtcStats");
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(handler.count("rtcStats"), statsAtLeave);
+    EXPECT_EQ(handler.count("leave"), 1);
+    const auto names = handler.names();
+    EXPECT_EQ(names.back(), "leave");
+}
+
+TEST_F(RtcSdkTest, LeaveBeforeJoinAnswerCancelsTheJoin)
+{
+    setenv("VENDOR_RTC_SIM_JOIN_DELAY_MS", "30", 1);
+    EnginePtr engine = startEngine();
+    ASSERT_EQ(engine->joinChannel("token", "room", nullptr, 1), 0);
+    EXPECT_EQ(engine->leaveChannel(), 0);
+    ASSERT_TRUE(handler.waitFor("leave"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    EXPECT_EQ(handler.count("join"), 0);
+}
+
+TEST_F(RtcSdkTest, ReconnectAndInjectedCallbacks)
+{
+    setenv("VENDOR_RTC_SIM_RECONNECT", "1", 1);
+    setenv("VENDOR_RTC_SIM_INJECT", "error,banned,token,connection", 1);
+    setenv("VENDOR_RTC_SIM_REMOTE_UID", "0", 1);
+    EnginePtr engine = startEngine();
+    ASSERT_EQ(engine->joinChannel("secret", "room", nullptr, 5), 0);
+    ASSERT_TRUE(handler.waitFor("banned"));
+    EXPECT_EQ(handler.count("join"), 1);
+    EXPECT_EQ(handler.count("rejoin"), 1);
+    EXPECT_EQ(handler.count("error"), 1);
+    ASSERT_TRUE(handler.waitFor("token"));
+    for (const auto &e : handler.events()) {
+        if (e.name == "token") {
+            EXPECT_EQ(e.text, "secret");
+        }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    EXPECT_EQ(handler.count("userJoined"), 0);
+}
+
+TEST_F(RtcSdkTest, RemoteVideoRejectsUnknownWindowAndStopsOnNullView)
+{
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "needs an X display";
+    EnginePtr engine = startEngine();
+    VideoCanvas canvas{};
+    canvas.view = reinterpret_cast<view_t>(uintptr_t{0x7ffffff});
+    canvas.renderMode = RENDER_MODE_FIT;
+    canvas.uid = 9;
+    EXPECT_NE(engine->setupRemoteVideo(canvas), 0);
+    canvas.view = nullptr;
+    EXPECT_EQ(engine->setupRemoteVideo(canvas), 0);
+}
+
+// The picture is drawn into a real window: its pixels change from frame to frame.
+TEST_F(RtcSdkTest, RemoteVideoDrawsMovingPictureIntoWindow)
+{
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "needs an X display";
+    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(connection));
+    xcb_screen_t *screen = xcb_setup_roots_iterator(xcb_get_setup(connection)).data;
+    const xcb_window_t window = xcb_generate_id(connection);
+    const uint32_t background = screen->black_pixel;
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 160, 90, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, XCB_CW_BACK_PIXEL, &background);
+    xcb_map_window(connection, window);
+    xcb_flush(connection);
+
+    EnginePtr engine = startEngine();
+    VideoCanvas canvas{};
+    canvas.view = reinterpret_cast<view_t>(uintptr_t{window});
+    canvas.renderMode = RENDER_MODE_FIT;
+    canvas.uid = 9;
+    ASSERT_EQ(engine->setupRemoteVideo(canvas), 0);
+
+    auto grab = [&] {
+        xcb_get_image_reply_t *image = xcb_get_image_reply(
+            connection, xcb_get_image(connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, 160, 90, ~0u), nullptr);
+        std::string pixels;
+        if (image)
+            pixels.assign(reinterpret_cast<const char *>(xcb_get_image_data(image)),
+                          static_cast<size_t>(xcb_get_image_data_length(image)));
+        free(image);
+        return pixels;
+    };
+    std::string first;
+    for (int i = 0; i < 100 && first.find_first_not_of('\0') == std::string::npos; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        first = grab();
+    }
+    ASSERT_NE(first.find_first_not_of('\0'), std::string::npos) << "nothing drawn";
+    std::string later = first;
+    for (int i = 0; i < 100 && later == first; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        later = grab();
+    }
+    EXPECT_NE(later, first) << "picture does not move";
+
+    engine.reset(); // stops drawing before the window goes
+    xcb_destroy_window(connection, window);
+    xcb_disconnect(connection);
+}
+
+} // namespace
