@@ -1,0 +1,37 @@
+# Set-up, build and checks. Every target installs the Debian packages it needs
+# first (scripts/install-deps.sh does nothing when they are all present).
+
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+JOBS ?= $(shell nproc)
+DEMO_OUT ?= out/demo
+# libobs renders with OpenGL on an X display: start a virtual one when there is none.
+XRUN := $(if $(DISPLAY),,xvfb-run -a -s "-screen 0 1920x1080x24")
+
+.PHONY: all deps configure build demo test install clean
+
+all: build
+
+deps:
+	@./scripts/install-deps.sh
+
+configure: deps
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=$(BUILD_TYPE)
+
+build: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS)
+
+demo: build
+	@mkdir -p $(DEMO_OUT)
+	$(XRUN) $(BUILD_DIR)/host/player/kp-host play examples/demo.json --out $(DEMO_OUT)
+	@echo "Demo output in $(abspath $(DEMO_OUT)):"
+	@ls -1 $(abspath $(DEMO_OUT)) | sed 's|^|  $(abspath $(DEMO_OUT))/|'
+
+test: build
+	cd $(BUILD_DIR) && $(XRUN) ctest --output-on-failure --timeout 300 -j2
+
+install: build
+	cmake --install $(BUILD_DIR)
+
+clean:
+	rm -rf $(BUILD_DIR) out

@@ -1,0 +1,318 @@
+#include "kphostplayer.h"
+
+#include "kphostscript.h"
+#include "kpobsext.h"
+#include "kpobsruntime.h"
+
+#include <QClipboard>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QJsonDocument>
+#include <QTabletEvent>
+
+#include <obs.hpp>
+
+namespace {
+
+// Settings travel as libobs reads them from JSON: integers stay integers.
+obs_data_t *settingsFrom(const QJsonObject &step)
+{
+    const QJsonObject settings = step.value(QStringLiteral("settings")).toObject();
+    return obs_data_create_from_json(QJsonDocument(settings).toJson(QJsonDocument::Compact).constData());
+}
+
+bool typeExists(const QString &type)
+{
+    const QByteArray wanted = type.toUtf8();
+    const char *id = nullptr;
+    for (size_t i = 0; obs_enum_input_types(i, &id); ++i) {
+        if (wanted == id)
+            return true;
+    }
+    return false;
+}
+
+void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
+        throw KPStepError(QStringLiteral("cannot write %1").arg(path));
+}
+
+obs_mouse_event mouseEvent(const QJsonObject &step)
+{
+    obs_mouse_event event = {};
+    event.modifiers = static_cast<uint32_t>(KPHostScript::integer(step, "modifiers"));
+    event.x = KPHostScript::integer(step, "x");
+    event.y = KPHostScript::integer(step, "y");
+    return event;
+}
+
+void sendKey(obs_source_t *source, uint32_t vkey, const QByteArray &text, uint32_t modifiers, bool up)
+{
+    QByteArray textCopy = text;
+    obs_key_event event = {};
+    event.modifiers = modifiers;
+    event.text = textCopy.data();
+    event.native_vkey = vkey;
+    obs_source_send_key_click(source, &event, up);
+}
+
+} // namespace
+
+KPHostPlayer::KPHostPlayer(KPObsRuntime &runtime) : m_runtime(runtime) {}
+
+KPHostPlayer::~KPHostPlayer()
+{
+    releaseAll();
+}
+
+bool KPHostPlayer::play(const KPHostScript &script, QString *error)
+{
+    const QJsonArray &steps = script.steps();
+    for (int i = 0; i < steps.size(); ++i) {
+        const QJsonObject step = steps[i].toObject();
+        try {
+            runStep(step);
+        } catch (const KPStepError &fault) {
+            *error = KPHostScript::formatError(i, KPHostScript::text(step, "do"), QString::fromStdString(fault.what()));
+            return false;
+        }
+        QCoreApplication::processEvents();
+    }
+    return true;
+}
+
+void KPHostPlayer::runStep(const QJsonObject &step)
+{
+    static const QMap<QString, Step> steps = {
+        {"create", &KPHostPlayer::create},   {"update", &KPHostPlayer::update},
+        {"mouse", &KPHostPlayer::mouse},     {"wheel", &KPHostPlayer::wheel},
+        {"key", &KPHostPlayer::key},         {"type", &KPHostPlayer::typeText},
+        {"focus", &KPHostPlayer::focus},     {"tablet", &KPHostPlayer::tablet},
+        {"command", &KPHostPlayer::command}, {"status", &KPHostPlayer::status},
+        {"save", &KPHostPlayer::save},       {"load", &KPHostPlayer::load},
+        {"clipboard", &KPHostPlayer::clipboard}, {"copy", &KPHostPlayer::copy},
+        {"frames", &KPHostPlayer::frames},   {"render", &KPHostPlayer::render},
+        {"hide", &KPHostPlayer::hide},       {"show", &KPHostPlayer::show},
+        {"remove", &KPHostPlayer::remove},
+    };
+    (this->*steps.value(KPHostScript::text(step, "do")))(step);
+}
+
+void KPHostPlayer::releaseAll()
+{
+    for (Entry &entry : m_sources) {
+        m_runtime.removeFromOutput(entry.item);
+        obs_source_release(entry.source);
+    }
+    m_sources.clear();
+}
+
+KPHostPlayer::Entry &KPHostPlayer::entryFor(const QJsonObject &step)
+{
+    const QString name = KPHostScript::text(step, "name");
+    auto it = m_sources.find(name);
+    if (it == m_sources.end())
+        throw KPStepError(QStringLiteral("unknown source name \"%1\"").arg(name));
+    return *it;
+}
+
+void KPHostPlayer::addSource(const QString &name, obs_source_t *source)
+{
+    Entry entry;
+    entry.source = source;
+    entry.item = m_runtime.show(source);
+    m_sources.insert(name, entry);
+}
+
+void KPHostPlayer::waitTicks(quint64 count)
+{
+    const int bound = 5000 + static_cast<int>(count) * 100;
+    if (!m_runtime.waitTicks(count, bound))
+        throw KPStepError(QStringLiteral("no video tick within %1 ms").arg(bound));
+}
+
+obs_source_t *KPHostPlayer::createSource(const QString &name, const QString &type, obs_data_t *settings)
+{
+    if (m_sources.contains(name))
+        throw KPStepError(QStringLiteral("source name \"%1\" is already used").arg(name));
+    if (!typeExists(type))
+        throw KPStepError(QStringLiteral("unknown source type \"%1\"").arg(type));
+    obs_source_t *source = obs_source_create(type.toUtf8().constData(), name.toUtf8().constData(), settings, nullptr);
+    if (!source)
+        throw KPStepError(QStringLiteral("libobs could not create \"%1\"").arg(name));
+    return source;
+}
+
+void KPHostPlayer::create(const QJsonObject &step)
+{
+    const QString name = KPHostScript::text(step, "name");
+    OBSDataAutoRelease settings = settingsFrom(step);
+    addSource(name, createSource(name, KPHostScript::text(step, "type"), settings));
+}
+
+void KPHostPlayer::update(const QJsonObject &step)
+{
+    OBSDataAutoRelease settings = settingsFrom(step);
+    obs_source_update(sourceFor(step), settings);
+}
+
+void KPHostPlayer::mouse(const QJsonObject &step)
+{
+    obs_source_t *source = sourceFor(step);
+    const obs_mouse_event event = mouseEvent(step);
+    const QString action = KPHostScript::text(step, "action");
+    if (action == QLatin1String("down") || action == QLatin1String("up")) {
+        obs_source_send_mouse_click(source, &event, KPHostScript::integer(step, "button"),
+                                    action == QLatin1String("up"),
+                                    static_cast<uint32_t>(KPHostScript::integer(step, "clicks", 1)));
+    } else {
+        obs_source_send_mouse_move(source, &event, action == QLatin1String("leave"));
+    }
+}
+
+void KPHostPlayer::wheel(const QJsonObject &step)
+{
+    const obs_mouse_event event = mouseEvent(step);
+    obs_source_send_mouse_wheel(sourceFor(step), &event, KPHostScript::integer(step, "dx"),
+                                KPHostScript::integer(step, "dy"));
+}
+
+void KPHostPlayer::key(const QJsonObject &step)
+{
+    sendKey(sourceFor(step), static_cast<uint32_t>(KPHostScript::integer(step, "vkey")),
+            KPHostScript::text(step, "text").toUtf8(),
+            static_cast<uint32_t>(KPHostScript::integer(step, "modifiers")), KPHostScript::flag(step, "up"));
+}
+
+void KPHostPlayer::typeText(const QJsonObject &step)
+{
+    obs_source_t *source = sourceFor(step);
+    for (const uint codePoint : KPHostScript::text(step, "text").toUcs4()) {
+        const QByteArray character = QString::fromUcs4(&codePoint, 1).toUtf8();
+        sendKey(source, codePoint, character, 0, false);
+        sendKey(source, codePoint, character, 0, true);
+    }
+}
+
+void KPHostPlayer::focus(const QJsonObject &step)
+{
+    obs_source_send_focus(sourceFor(step), KPHostScript::flag(step, "focus"));
+}
+
+void KPHostPlayer::tablet(const QJsonObject &step)
+{
+    obs_source_t *source = sourceFor(step);
+    const QString action = KPHostScript::text(step, "action");
+    const QEvent::Type type = action == QLatin1String("press")  ? QEvent::TabletPress
+                              : action == QLatin1String("move") ? QEvent::TabletMove
+                                                                : QEvent::TabletRelease;
+    const QPointF position(KPHostScript::number(step, "x"), KPHostScript::number(step, "y"));
+    const Qt::MouseButton button = type == QEvent::TabletMove ? Qt::NoButton : Qt::LeftButton;
+    QTabletEvent event(type, position, position, QTabletEvent::Stylus, QTabletEvent::Pen,
+                       KPHostScript::number(step, "pressure"), 0, 0, 0.0, 0.0, 0, Qt::NoModifier, 1, button,
+                       Qt::MouseButtons(KPHostScript::integer(step, "buttons")));
+    kp_tablet_event(source, &event);
+}
+
+void KPHostPlayer::command(const QJsonObject &step)
+{
+    obs_source_t *source = sourceFor(step);
+    OBSDataAutoRelease settings = step.contains(QStringLiteral("settings")) ? settingsFrom(step) : nullptr;
+    kp_obs_custom_callback(source, KPHostScript::integer(step, "number"), settings);
+}
+
+void KPHostPlayer::status(const QJsonObject &step)
+{
+    // The host keeps the status record; it is not released here.
+    obs_data_t *record = kp_obs_get_source_status(sourceFor(step));
+    writeFile(KPHostScript::text(step, "out"), obs_data_get_json(record));
+}
+
+void KPHostPlayer::save(const QJsonObject &step)
+{
+    obs_source_t *source = sourceFor(step);
+    obs_source_save(source);
+    OBSDataAutoRelease settings = obs_source_get_settings(source);
+    writeFile(KPHostScript::text(step, "out"), obs_data_get_json(settings));
+}
+
+void KPHostPlayer::load(const QJsonObject &step)
+{
+    const QString from = KPHostScript::text(step, "from");
+    QFile file(from);
+    if (!file.open(QIODevice::ReadOnly))
+        throw KPStepError(QStringLiteral("cannot read %1").arg(from));
+    OBSDataAutoRelease settings = obs_data_create_from_json(file.readAll().constData());
+    if (!settings)
+        throw KPStepError(QStringLiteral("%1 is not a settings record").arg(from));
+    const QString name = KPHostScript::text(step, "name");
+    obs_source_t *source = createSource(name, KPHostScript::text(step, "type"), settings);
+    obs_source_load(source);
+    addSource(name, source);
+}
+
+void KPHostPlayer::clipboard(const QJsonObject &step)
+{
+    QGuiApplication::clipboard()->setText(KPHostScript::text(step, "text"));
+}
+
+void KPHostPlayer::copy(const QJsonObject &step)
+{
+    const QString from = KPHostScript::text(step, "from");
+    const QString to = KPHostScript::text(step, "to");
+    if (!QFileInfo(from).isFile())
+        throw KPStepError(QStringLiteral("cannot read %1").arg(from));
+    const QDateTime previous = QFileInfo(to).lastModified();
+    QFile::remove(to);
+    if (!QFile::copy(from, to))
+        throw KPStepError(QStringLiteral("cannot copy %1 to %2").arg(from, to));
+    // A picture replaced within the same second must still look changed.
+    QDateTime stamp = QDateTime::currentDateTime();
+    if (previous.isValid() && stamp <= previous.addSecs(1))
+        stamp = previous.addSecs(2);
+    QFile copied(to);
+    if (!copied.open(QIODevice::ReadWrite) || !copied.setFileTime(stamp, QFileDevice::FileModificationTime))
+        throw KPStepError(QStringLiteral("cannot set the modification time of %1").arg(to));
+}
+
+void KPHostPlayer::frames(const QJsonObject &step)
+{
+    const int count = KPHostScript::integer(step, "count");
+    if (count < 0)
+        throw KPStepError(QStringLiteral("field \"count\" must not be negative"));
+    waitTicks(static_cast<quint64>(count));
+}
+
+void KPHostPlayer::render(const QJsonObject &step)
+{
+    obs_source_t *source = sourceFor(step);
+    // The tick under way may have started before the previous step.
+    waitTicks(2);
+    const QImage image = m_runtime.renderSource(source);
+    const QString out = KPHostScript::text(step, "out");
+    if (image.isNull() || !image.save(out, "PNG"))
+        throw KPStepError(QStringLiteral("cannot render to %1").arg(out));
+}
+
+void KPHostPlayer::hide(const QJsonObject &step)
+{
+    m_runtime.setVisible(entryFor(step).item, false);
+}
+
+void KPHostPlayer::show(const QJsonObject &step)
+{
+    m_runtime.setVisible(entryFor(step).item, true);
+}
+
+void KPHostPlayer::remove(const QJsonObject &step)
+{
+    Entry entry = entryFor(step);
+    m_sources.remove(KPHostScript::text(step, "name"));
+    m_runtime.removeFromOutput(entry.item);
+    obs_source_release(entry.source);
+}

@@ -1,0 +1,75 @@
+// kp-host played as a user plays it: a script file in, exit status and files out.
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct PlayResult
+{
+    int exitCode = -1;
+    QString standardError;
+    QString log;
+};
+
+PlayResult play(const QTemporaryDir &dir, const QByteArray &script)
+{
+    QFile file(dir.filePath(QStringLiteral("script.json")));
+    file.open(QIODevice::WriteOnly);
+    file.write(script);
+    file.close();
+
+    QProcess host;
+    host.start(QStringLiteral(KP_HOST_PATH),
+               {QStringLiteral("play"), file.fileName(), QStringLiteral("--out"), dir.filePath(QStringLiteral("out"))});
+    PlayResult run;
+    if (!host.waitForFinished(60000)) {
+        host.kill();
+        return run;
+    }
+    run.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
+    run.standardError = QString::fromLocal8Bit(host.readAllStandardError());
+    QFile log(dir.filePath(QStringLiteral("out/kp-host.log")));
+    if (log.open(QIODevice::ReadOnly))
+        run.log = QString::fromLocal8Bit(log.readAll());
+    return run;
+}
+
+} // namespace
+
+TEST(Player, ScriptWithoutSourcesRunsAndShutsDownWithoutLeaks)
+{
+    QTemporaryDir dir;
+    const PlayResult run = play(dir, R"({"canvas": [320, 240], "steps": [
+        {"do": "frames", "count": 2}, {"do": "clipboard", "text": "x"}]})");
+    EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    EXPECT_TRUE(run.log.contains(QStringLiteral("Loading module: kp-source.so")));
+    EXPECT_TRUE(run.log.contains(QStringLiteral("Number of memory leaks: 0"))) << run.log.toStdString();
+}
+
+TEST(Player, FaultyStepsFailWithTheirIndexAndReason)
+{
+    const QList<QPair<QByteArray, QString>> cases = {
+        {R"({"steps": [{"do": "frames", "count": 1}, {"do": "dance"}]})", "step 1 (dance): unknown step"},
+        {R"({"steps": [{"do": "mouse", "name": "wb", "action": "down", "y": 2}]})",
+         "step 0 (mouse): missing field \"x\""},
+        {R"({"steps": [{"do": "frames", "count": "two"}]})", "step 0 (frames): field \"count\" must be an integer"},
+        {R"({"steps": [{"do": "frames", "count": 1}, {"do": "render", "name": "nobody", "out": "a.png"}]})",
+         "step 1 (render): unknown source name \"nobody\""},
+        {R"({"steps": [{"do": "create", "name": "a", "type": "no_such_type"}]})",
+         "step 0 (create): unknown source type \"no_such_type\""},
+        {R"({"steps": [{"do": "load", "name": "a", "type": "x", "from": "missing.json"}]})",
+         "step 0 (load): cannot read missing.json"},
+    };
+    for (const auto &entry : cases) {
+        QTemporaryDir dir;
+        const PlayResult run = play(dir, entry.first);
+        EXPECT_NE(run.exitCode, 0) << entry.first.constData();
+        const QStringList lines = run.standardError.split('\n', Qt::SkipEmptyParts);
+        ASSERT_FALSE(lines.isEmpty()) << entry.first.constData();
+        EXPECT_TRUE(lines.last().contains(entry.second)) << lines.last().toStdString();
+    }
+}
