@@ -1,0 +1,138 @@
+#include "ft2font.h"
+
+#include "ft2source.h"
+#include "kplog.h"
+
+#include <QMutex>
+#include <QMutexLocker>
+
+namespace {
+
+FT_Library s_library = nullptr;
+bool s_pluginInitialized = false;
+
+// FreeType requires face creation and destruction on one library to be
+// serialised; boards lock only themselves, so text items of different
+// boards could otherwise open faces at the same time.
+QMutex s_libraryMutex;
+
+QList<ft2_font_file> &overriddenFontFiles()
+{
+    static QList<ft2_font_file> files;
+    return files;
+}
+
+QList<ft2_font_file> platformFontFiles()
+{
+#ifdef _WIN32
+    const char *paths[] = {
+        "C:\\WINDOWS\\Fonts\\msyhbd.ttc",  "C:\\WINDOWS\\Fonts\\simfang.ttf",
+        "C:\\WINDOWS\\Fonts\\simsun.ttc",  "C:\\WINDOWS\\Fonts\\DengXian.ttf",
+        "C:\\WINDOWS\\Fonts\\simhei.ttf",  "C:\\WINDOWS\\Fonts\\STFANGSO.TTF",
+        "C:\\WINDOWS\\Fonts\\Dengb.ttf",   "C:\\WINDOWS\\Fonts\\msyh.TTF",
+        "C:\\WINDOWS\\Fonts\\simkai.TTF",  "C:\\WINDOWS\\Fonts\\simsun.TTF",
+    };
+#else
+    // CJK-capable fonts first, so Chinese text measures and draws with real glyphs.
+    const char *paths[] = {
+        "/usr/share/fonts/truetype/wqy/wqy-microhei.ttc",
+        "/usr/share/fonts/opentype/noto/NotoSansCJK-Regular.ttc",
+        "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+        "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
+    };
+#endif
+    QList<ft2_font_file> files;
+    for (const char *path : paths)
+        files.append({QString::fromUtf8(path), 0});
+    return files;
+}
+
+FT_Face openFirstFace(ft2_source *source)
+{
+    for (const ft2_font_file &file : ft2_font_files()) {
+        FT_Face face = nullptr;
+        FT_Error error;
+        {
+            QMutexLocker lock(&s_libraryMutex);
+            error = FT_New_Face(s_library, file.path.toLocal8Bit().constData(), file.index,
+                                &face);
+        }
+        if (error == 0) {
+            KP_LOG(1, QStringLiteral("init_font font path=%1,index=%2")
+                          .arg(file.path)
+                          .arg(file.index));
+            const QString family = QString::fromUtf8(face->family_name);
+            KP_LOG(2, QStringLiteral("family=%1").arg(family));
+            source->font = QFont(family, -1, -1, false);
+            return face;
+        }
+        KP_LOG(1, QStringLiteral("init_font font path=%1,index=%2,error=%3")
+                      .arg(file.path)
+                      .arg(file.index)
+                      .arg(error));
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void init_plugin()
+{
+    QMutexLocker lock(&s_libraryMutex);
+    if (s_pluginInitialized)
+        return;
+    FT_Library library = nullptr;
+    if (FT_Init_FreeType(&library) != 0)
+        library = nullptr;
+    if (library) {
+        s_library = library;
+        KP_LOG(1, QStringLiteral("init_plugin is successful"));
+        s_pluginInitialized = true;
+    } else {
+        KP_LOG(1, QStringLiteral("FT2-text: Failed to initialize FT2."));
+    }
+}
+
+bool init_font(ft2_source *source)
+{
+    KP_LOG_SCOPE();
+    if (!source)
+        return false;
+    if (source->fontFace) {
+        ft2_done_face(source->fontFace);
+        source->fontFace = nullptr;
+    }
+    if (!s_library)
+        return false;
+    source->fontFace = openFirstFace(source);
+    return source->fontFace != nullptr;
+}
+
+FT_Library ft2_library()
+{
+    return s_library;
+}
+
+bool ft2_plugin_initialized()
+{
+    return s_pluginInitialized;
+}
+
+void ft2_done_face(FT_Face face)
+{
+    if (!face)
+        return;
+    QMutexLocker lock(&s_libraryMutex);
+    FT_Done_Face(face);
+}
+
+QList<ft2_font_file> ft2_font_files()
+{
+    const QList<ft2_font_file> &overridden = overriddenFontFiles();
+    return overridden.isEmpty() ? platformFontFiles() : overridden;
+}
+
+void ft2_set_font_files(const QList<ft2_font_file> &files)
+{
+    overriddenFontFiles() = files;
+}
