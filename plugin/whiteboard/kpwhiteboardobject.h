@@ -80,9 +80,9 @@ public:
     bool isActive() const;
 
     // Colour of a new board: opaque white (0xAABBGGRR).
-    static const quint32 kInitialBackground = 0xffffffffu;
+    static constexpr quint32 kInitialBackground = 0xffffffffu;
     // Larger canvases are refused: no texture could hold them.
-    static const int kMaxCanvasSide = 16384;
+    static constexpr int kMaxCanvasSide = 16384;
 
 protected:
     void updateCurrentItem(obs_data_t *settings);

@@ -1,0 +1,178 @@
+#include "boardtestsupport.h"
+#include "kpobstestenvironment.h"
+#include "kpwhiteboarditemobject.h"
+
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+using namespace boardtest;
+
+// libobs with OpenGL video: the board's texture is real and libobs's own
+// graphics thread ticks and renders it.
+static auto *const g_environment = ::testing::AddGlobalTestEnvironment(
+    new KPObsTestEnvironment({/*video*/ true, /*plugin*/ false, 640, 480}));
+
+namespace {
+
+// A bare source around one board, so that libobs ticks and renders it.
+const char kSourceId[] = "kp_board_video_test";
+
+void registerBoardSource()
+{
+    static bool registered = false;
+    if (registered)
+        return;
+    registered = true;
+    obs_source_info info = {};
+    info.id = kSourceId;
+    info.type = OBS_SOURCE_TYPE_INPUT;
+    info.output_flags = OBS_SOURCE_VIDEO;
+    info.get_name = [](void *) { return "board"; };
+    info.create = [](obs_data_t *settings, obs_source_t *source) -> void * {
+        auto *board = new KPWhiteBoardObject(source);
+        board->updateWithSettings(settings);
+        return board;
+    };
+    info.destroy = [](void *data) { delete static_cast<KPWhiteBoardObject *>(data); };
+    info.get_width = [](void *data) {
+        return static_cast<uint32_t>(static_cast<KPWhiteBoardObject *>(data)->width());
+    };
+    info.get_height = [](void *data) {
+        return static_cast<uint32_t>(static_cast<KPWhiteBoardObject *>(data)->height());
+    };
+    info.video_tick = [](void *data, float) {
+        static_cast<KPWhiteBoardObject *>(data)->do_video_tick();
+    };
+    info.video_render = [](void *data, gs_effect_t *effect) {
+        static_cast<KPWhiteBoardObject *>(data)->do_video_render(effect);
+    };
+    obs_register_source(&info);
+}
+
+struct SourceDeleter
+{
+    void operator()(obs_source_t *source) const { obs_source_release(source); }
+};
+using Source = std::unique_ptr<obs_source_t, SourceDeleter>;
+
+Source createBoardSource(int type)
+{
+    registerBoardSource();
+    Data settings = boardSettings(type);
+    return Source(obs_source_create(kSourceId, "board", settings.get(), nullptr));
+}
+
+KPWhiteBoardObject &boardOf(const Source &source)
+{
+    return *static_cast<KPWhiteBoardObject *>(obs_obj_get_data(source.get()));
+}
+
+KPObsRuntime &runtime()
+{
+    return KPObsTestEnvironment::runtime();
+}
+
+} // namespace
+
+TEST(BoardVideo, TextureFollowsSizeAndActivation)
+{
+    KPWhiteBoardObject board(nullptr);
+    board.updateWithSettings(boardSettings(KPWB::DRAW_ITEM_TYPE_RECT).get());
+    board.do_video_tick();
+    ASSERT_TRUE(board.hasTexture());
+    board.setSize(200, 100);
+    board.do_video_tick();
+    EXPECT_TRUE(board.hasTexture());
+    EXPECT_EQ(board.image().size(), QSize(200, 100));
+    board.setActive(false);
+    EXPECT_FALSE(board.hasTexture());
+    EXPECT_TRUE(board.image().isNull());
+}
+
+TEST(BoardVideo, RenderedFrameShowsTheDrawingAndFollowsUndo)
+{
+    Source source = createBoardSource(KPWB::DRAW_ITEM_TYPE_RECT);
+    ASSERT_TRUE(source);
+    KPWhiteBoardObject &board = boardOf(source);
+    drag(board, {100, 100}, {200, 180});
+    ASSERT_TRUE(runtime().waitTicks(3, 5000));
+    QImage frame = runtime().renderSource(source.get());
+    ASSERT_EQ(frame.size(), QSize(400, 300));
+    EXPECT_EQ(frame.pixelColor(150, 140), QColor(Qt::white));
+    EXPECT_TRUE(isInk(frame, 100, 140));
+    EXPECT_TRUE(isInk(frame, 150, 180));
+    EXPECT_FALSE(isInk(frame, 97, 140));
+    const QColor edge = frame.pixelColor(100, 140);
+    EXPECT_GT(edge.red(), 200);
+
+    board.do_undo();
+    ASSERT_TRUE(runtime().waitTicks(3, 5000));
+    frame = runtime().renderSource(source.get());
+    EXPECT_FALSE(isInk(frame, 100, 140));
+
+    board.setActive(false);
+    frame = runtime().renderSource(source.get());
+    EXPECT_EQ(frame.pixelColor(150, 140).alpha(), 0);
+}
+
+// Pointer, tablet and key events and undo, redo and clear arrive from worker
+// threads while libobs ticks and renders the board on its graphics thread and
+// this thread renders it too (graphics context first, then the board).
+TEST(BoardVideo, ConcurrentEventsCommandsTicksAndRendersDoNotDeadlock)
+{
+    Source source = createBoardSource(KPWB::DRAW_ITEM_TYPE_PEN);
+    ASSERT_TRUE(source);
+    KPWhiteBoardObject &board = boardOf(source);
+    obs_sceneitem_t *shown = runtime().show(source.get());
+    std::atomic<bool> done{false};
+
+    std::vector<std::unique_ptr<QThread>> workers;
+    workers.emplace_back(QThread::create([&] {
+        for (int i = 0; i < 150; ++i)
+            drag(board, {10 + i % 300, 10}, {20 + i % 300, 200});
+    }));
+    workers.emplace_back(QThread::create([&] {
+        for (int i = 0; i < 150; ++i) {
+            tablet(board, QEvent::TabletPress, {50.0 + i, 50.0}, 0.5);
+            tablet(board, QEvent::TabletMove, {60.0 + i, 150.0}, 1.0);
+            tablet(board, QEvent::TabletRelease, {60.0 + i, 150.0}, 0.0);
+            setShift(board, i % 2 == 0);
+        }
+    }));
+    workers.emplace_back(QThread::create([&] {
+        for (int i = 0; i < 150; ++i) {
+            switch (i % 5) {
+            case 0: board.do_undo(); break;
+            case 1: board.do_redo(); break;
+            case 2: board.do_clear(); break;
+            case 3: board.setSize(400 + i % 2, 300); break;
+            default: board.focus(false); break;
+            }
+        }
+        board.setActive(false);
+        board.setActive(true);
+    }));
+    for (auto &worker : workers)
+        worker->start();
+    int renders = 0;
+    while (!done) {
+        runtime().renderSource(source.get());
+        ++renders;
+        done = true;
+        for (auto &worker : workers)
+            done = done && worker->isFinished();
+        if (renders > 20000)
+            break;
+    }
+    for (auto &worker : workers)
+        ASSERT_TRUE(worker->wait(60000));
+    EXPECT_TRUE(done.load());
+    EXPECT_TRUE(runtime().waitTicks(2, 5000));
+    EXPECT_GE(board.items().size(), 150);
+    runtime().removeFromOutput(shown);
+}
