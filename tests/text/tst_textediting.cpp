@@ -47,7 +47,7 @@ TEST(TextKeys, typingAndCursorKeysEditAtTheCursor)
     item.key(K::KeyReturn);
     item.key(K::KeyEnter);
     EXPECT_EQ(item.text().text, QStringLiteral("ac\n\nb"));
-    item.key(0x01000001, "\t") ; // Tab inserts the text the host sends with it
+    item.key(0x01000001, "\t"); // Tab inserts the text the host sends with it
     EXPECT_EQ(item.text().text, QStringLiteral("ac\n\n\tb"));
     item.key('z', "z", 0, true);
     EXPECT_EQ(item.text().text, QStringLiteral("ac\n\n\tb")) << "key-up events are ignored";
@@ -93,22 +93,6 @@ TEST(TextKeys, selectAllThenBackspaceOrTypingReplacesEverything)
     typed.key('x', "x");
     EXPECT_EQ(typed.text().text, QStringLiteral("x"));
     EXPECT_EQ(typed.text().anchorStart, 1u);
-}
-
-TEST(TextKeys, arrowsCollapseASelection)
-{
-    EditedText item(QStringLiteral("abcd"));
-    item.text().anchorStart = 1;
-    item.text().anchorEnd = 3;
-    item.key(K::KeyLeft);
-    EXPECT_EQ(item.text().anchorEnd, 1u);
-    item.text().anchorEnd = 3;
-    item.key(K::KeyRight);
-    EXPECT_EQ(item.text().anchorStart, 3u);
-    item.text().anchorStart = 1;
-    item.key(K::KeyUp);
-    EXPECT_EQ(item.text().anchorStart, 1u);
-    EXPECT_EQ(item.text().anchorEnd, 1u);
 }
 
 TEST(TextKeys, controlWithOtherModifiersInsertsTheText)
@@ -364,18 +348,4 @@ TEST(TextRecord, missingOrBadValuesKeepASafeState)
     EXPECT_EQ(item.text().text, QString());
     EXPECT_EQ(log.linesWithContent(QStringLiteral("kp_wb_text_font_size=0 ignored")).size(), 1);
     item.paint();
-}
-
-TEST(TextFocus, redrawsAreRequestedOnlyWhileFocused)
-{
-    TextTestItem item;
-    item.text().text = QStringLiteral("abc");
-    item.text().selectAll();
-    EXPECT_EQ(item.redrawCount, 0);
-    item.data.setFocus();
-    EXPECT_EQ(item.redrawCount, 1);
-    item.data.setFocus();
-    EXPECT_EQ(item.redrawCount, 1) << "no change, no redraw";
-    item.text().selectAll();
-    EXPECT_EQ(item.redrawCount, 2);
 }
