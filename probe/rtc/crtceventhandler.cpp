@@ -8,16 +8,6 @@
 using logitems::item;
 using logitems::join;
 
-namespace {
-
-// A callback's text argument; a null pointer stays a null string.
-QString fromText(const char *text)
-{
-    return text ? QString::fromUtf8(text) : QString();
-}
-
-} // namespace
-
 CRtcEventHandler::CRtcEventHandler()
 {
     KP_LOG_SCOPE_LEVEL(2);
@@ -91,7 +81,7 @@ int CRtcEventHandler::remoteVideoHistorySize() const
 void CRtcEventHandler::onError(int err, const char *msg)
 {
     KP_LOG_SCOPE_LEVEL(2);
-    const QString message = fromText(msg);
+    const QString message = logitems::text(msg);
     KP_LOG(2, join({item("err=%1", err), item("msg=%1", message)}));
     emit sigError(err, message);
 }
@@ -99,7 +89,7 @@ void CRtcEventHandler::onError(int err, const char *msg)
 void CRtcEventHandler::onJoinChannelSuccess(const char *channel, uid_t uid, int elapsed)
 {
     KP_LOG_SCOPE_LEVEL(2);
-    const QString name = fromText(channel);
+    const QString name = logitems::text(channel);
     KP_LOG(2, join({item("channel=%1", name), item("uid=%1", uid), item("elapsed=%1", elapsed)}));
     setJoined(true);
     emit sigJoinChannelSuccess(name, uid, elapsed);
@@ -108,7 +98,7 @@ void CRtcEventHandler::onJoinChannelSuccess(const char *channel, uid_t uid, int 
 void CRtcEventHandler::onRejoinChannelSuccess(const char *channel, uid_t uid, int elapsed)
 {
     KP_LOG_SCOPE_LEVEL(2);
-    const QString name = fromText(channel);
+    const QString name = logitems::text(channel);
     KP_LOG(2, join({item("channel=%1", name), item("uid=%1", uid), item("elapsed=%1", elapsed)}));
     setJoined(true);
     emit sigRejoinChannelSuccess(name, uid, elapsed);
@@ -154,14 +144,14 @@ void CRtcEventHandler::onConnectionBanned()
 void CRtcEventHandler::onApiCallExecuted(int err, const char *api, const char *result)
 {
     KP_LOG_SCOPE_LEVEL(2);
-    KP_LOG(2, join({item("err=%1", err), item("apiStr=%1", fromText(api)),
-                    item("resultStr=%1", fromText(result))}));
+    KP_LOG(2, join({item("err=%1", err), item("apiStr=%1", logitems::text(api)),
+                    item("resultStr=%1", logitems::text(result))}));
 }
 
 void CRtcEventHandler::onTokenPrivilegeWillExpire(const char *token)
 {
     KP_LOG_SCOPE_LEVEL(2);
-    const QString text = fromText(token);
+    const QString text = logitems::text(token);
     KP_LOG(2, item("token=%1", text));
     emit sigTokenPrivilegeWillExpire(text);
 }
@@ -242,7 +232,7 @@ void CRtcEventHandler::onUserMuteVideo(uid_t uid, bool muted)
 void CRtcEventHandler::onAudioDeviceStateChanged(const char *deviceId, int deviceType, int deviceState)
 {
     KP_LOG_SCOPE_LEVEL(2);
-    const QString id = fromText(deviceId);
+    const QString id = logitems::text(deviceId);
     KP_LOG(2, join({item("id=%1", id), item("deviceType=%1", deviceType),
                     item("deviceState=%1", deviceState)}));
     emit sigAudioDeviceStateChanged(id, deviceType, deviceState);
@@ -265,7 +255,7 @@ void CRtcEventHandler::onFirstRemoteAudioDecoded(uid_t uid, int elapsed)
 void CRtcEventHandler::onVideoDeviceStateChanged(const char *deviceId, int deviceType, int deviceState)
 {
     KP_LOG_SCOPE_LEVEL(2);
-    const QString id = fromText(deviceId);
+    const QString id = logitems::text(deviceId);
     KP_LOG(2, join({item("id=%1", id), item("deviceType=%1", deviceType),
                     item("deviceState=%1", deviceState)}));
     emit sigVideoDeviceStateChanged(id, deviceType, deviceState);
@@ -283,7 +273,7 @@ void CRtcEventHandler::onRtmpStreamingStateChanged(const char *url,
                                                    vendor::rtc::RTMP_STREAM_PUBLISH_ERROR errCode)
 {
     KP_LOG_SCOPE_LEVEL(2);
-    const QString address = fromText(url);
+    const QString address = logitems::text(url);
     KP_LOG(2, join({item("state=%1", static_cast<int>(state)), item("errCode=%1", static_cast<int>(errCode)),
                     item("url=%1", address)}));
     emit sigRtmpStreamingStateChanged(address, state, errCode);

@@ -25,6 +25,12 @@ QString item(const char *format, const T &itemValue)
     return QString::fromLatin1(format).arg(value(itemValue));
 }
 
+// A C text argument; a null pointer stays a null string.
+inline QString text(const char *utf8)
+{
+    return utf8 ? QString::fromUtf8(utf8) : QString();
+}
+
 inline QString join(const QStringList &items)
 {
     return items.join(QLatin1Char(','));

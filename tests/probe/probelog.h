@@ -1,7 +1,10 @@
 #pragma once
 
+#include <ostream>
+
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // The probe's log lines captured from standard output, split into fields.
 struct ProbeLogLine
@@ -25,3 +28,14 @@ private:
     bool m_active = true;
     QList<ProbeLogLine> m_lines;
 };
+
+// Readable Qt strings in test failure messages.
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList &texts, std::ostream *out)
+{
+    *out << '{' << texts.join(QStringLiteral("; ")).toStdString() << '}';
+}
