@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 using namespace boardtest;
 
 // libobs without video: every texture step must be harmless.
@@ -169,4 +171,21 @@ TEST(Board, ResetEmptiesListHistoryAndKeepsTheTool)
     EXPECT_EQ(board.undoCount(), 0);
     EXPECT_EQ(board.currentItem()->itemProperty.type, KPWB::DRAW_ITEM_TYPE_LINE);
     EXPECT_FALSE(isInk(compose(board), 50, 10));
+}
+
+// Hosts destroy sources on long-lived threads that run no Qt event loop: the
+// history and with it every item must go with the board, not at thread exit.
+TEST(Board, DestructionOnAPlainThreadReleasesHistoryAndItemsAtOnce)
+{
+    bool released = false;
+    std::thread host([&released] {
+        auto *board = new KPWhiteBoardObject(nullptr);
+        board->updateWithSettings(boardSettings(KPWB::DRAW_ITEM_TYPE_LINE).get());
+        drag(*board, {10, 10}, {100, 10});
+        const QWeakPointer<KPWhiteBoardItemObject> drawn = board->items().first();
+        delete board;
+        released = drawn.isNull();
+    });
+    host.join();
+    EXPECT_TRUE(released);
 }
