@@ -8,7 +8,7 @@ DEMO_OUT ?= out/demo
 # libobs renders with OpenGL on an X display: start a virtual one when there is none.
 XRUN := $(if $(DISPLAY),,xvfb-run -a -s "-screen 0 1920x1080x24")
 
-.PHONY: all deps configure build demo test install clean
+.PHONY: all deps configure build demo test probe install clean
 
 all: build
 
@@ -29,6 +29,11 @@ demo: build
 
 test: build
 	cd $(BUILD_DIR) && $(XRUN) ctest --output-on-failure --timeout 300 -j2
+
+# Builds and starts the RTC probe (under a virtual X server when DISPLAY is unset).
+probe: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target rtc-probe
+	$(XRUN) $(BUILD_DIR)/probe/rtc-probe
 
 install: build
 	cmake --install $(BUILD_DIR)
