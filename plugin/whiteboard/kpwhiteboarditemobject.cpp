@@ -1,6 +1,7 @@
 #include "kpwhiteboarditemobject.h"
 
 #include "kplog.h"
+#include "kptextdata.h"
 #include "kputilinterface.h"
 #include "kpwhiteboardobject.h"
 
@@ -13,6 +14,7 @@
 namespace {
 
 const char kItemPropertyKey[] = "kp_wb_data_itemProperty";
+const char kTextDataKey[] = "kp_wb_data_textData";
 const char kStartXKey[] = "kp_wb_data_startPoint_x";
 const char kStartYKey[] = "kp_wb_data_startPoint_y";
 const char kEndXKey[] = "kp_wb_data_endPoint_x";
@@ -61,7 +63,28 @@ KPWhiteBoardItemObject::KPWhiteBoardItemObject(KPWhiteBoardObject *board,
 {
 }
 
-KPWhiteBoardItemObject::~KPWhiteBoardItemObject() = default;
+KPWhiteBoardItemObject::~KPWhiteBoardItemObject()
+{
+    delete m_textItemData;
+}
+
+void KPWhiteBoardItemObject::TextHost::requestTextRedraw()
+{
+    if (m_item->m_whiteBoardObject)
+        m_item->m_whiteBoardObject->requestRedraw();
+}
+
+QColor KPWhiteBoardItemObject::TextHost::textColor() const
+{
+    return KPUtilInterface::toQColor(m_item->itemProperty.color);
+}
+
+KPTextItemData *KPWhiteBoardItemObject::textData()
+{
+    if (!m_textItemData)
+        m_textItemData = new KPTextItemData(&m_textHost);
+    return m_textItemData;
+}
 
 QSharedPointer<KPWhiteBoardItemObject> KPWhiteBoardItemObject::createFromData(
     KPWhiteBoardObject *board, obs_data_t *data)
@@ -196,6 +219,11 @@ void KPWhiteBoardItemObject::paint(QPainter *painter, int)
         else if (m_pressureRepaint)
             repaintPressureStroke();
         break;
+    case KPWB::DRAW_ITEM_TYPE_TEXT:
+        // Without a board there is no canvas to lay the text out on.
+        if (m_whiteBoardObject)
+            textData()->render(painter, m_whiteBoardObject->m_image);
+        break;
     case KPWB::Draw_ITEM_TYPE_PEN_ALPHA:
         paintStroke(painter);
         break;
@@ -302,8 +330,12 @@ void KPWhiteBoardItemObject::mouse_click(const obs_mouse_event *event, int butto
 
 void KPWhiteBoardItemObject::mouse_pressed(const obs_mouse_event *event, int button)
 {
-    if (!event || isText())
+    if (!event)
         return;
+    if (isText()) {
+        textData()->mouse_pressed(event, button);
+        return;
+    }
     m_leftClicked = (button == MOUSE_LEFT);
     KP_LOG(2, QStringLiteral("m_leftClicked=%1")
                   .arg(QStringLiteral("(%1)").arg(m_leftClicked ? "T" : "F")));
@@ -322,8 +354,12 @@ void KPWhiteBoardItemObject::mouse_pressed(const obs_mouse_event *event, int but
 
 void KPWhiteBoardItemObject::mouse_move(const obs_mouse_event *event, bool)
 {
-    if (!event || isText())
+    if (!event)
         return;
+    if (isText()) {
+        textData()->mouse_move(event);
+        return;
+    }
     if (itemProperty.type == KPWB::DRAW_ITEM_TYPE_UNDEFINED) {
         m_leftClicked = false;
         return;
@@ -341,9 +377,18 @@ void KPWhiteBoardItemObject::mouse_move(const obs_mouse_event *event, bool)
     m_endPoint = position;
 }
 
-void KPWhiteBoardItemObject::mouse_released(const obs_mouse_event *event, int)
+void KPWhiteBoardItemObject::mouse_released(const obs_mouse_event *event, int button)
 {
-    if (!event || isText() || !m_leftClicked)
+    if (!event)
+        return;
+    // A text box ends only its drag selection: it stays clicked, so that the
+    // board keeps painting the box being edited, and it is finished by a
+    // press outside it.
+    if (isText()) {
+        textData()->mouse_released(event, button);
+        return;
+    }
+    if (!m_leftClicked)
         return;
     m_leftClicked = false;
     if (!m_moved)
@@ -375,16 +420,30 @@ void KPWhiteBoardItemObject::runPushListCallback()
         m_whiteBoardObject->pushList();
 }
 
-void KPWhiteBoardItemObject::do_key_click(const obs_key_event *, bool)
+void KPWhiteBoardItemObject::do_key_click(const obs_key_event *event, bool keyUp)
 {
     KP_LOG_SCOPE();
+    if (isText())
+        textData()->do_key_click(event, keyUp);
 }
 
-void KPWhiteBoardItemObject::setFocus() {}
+void KPWhiteBoardItemObject::setFocus()
+{
+    if (isText())
+        textData()->setFocus();
+}
 
-void KPWhiteBoardItemObject::clearFocus() {}
+void KPWhiteBoardItemObject::clearFocus()
+{
+    if (isText())
+        textData()->clearFocus();
+}
 
-void KPWhiteBoardItemObject::setStatusData(obs_data_t *) {}
+void KPWhiteBoardItemObject::setStatusData(obs_data_t *status)
+{
+    if (isText())
+        textData()->setStatusData(status);
+}
 
 void KPWhiteBoardItemObject::hide()
 {
@@ -405,6 +464,11 @@ obs_data_t *KPWhiteBoardItemObject::toData()
     KPUtilInterface::writeSettings(itemProperty, property);
     obs_data_set_obj(data, kItemPropertyKey, property);
     obs_data_release(property);
+    if (isText() && m_textItemData) {
+        obs_data_t *text = m_textItemData->toData();
+        obs_data_set_obj(data, kTextDataKey, text);
+        obs_data_release(text);
+    }
     obs_data_set_int(data, kStartXKey, m_startPoint.x());
     obs_data_set_int(data, kStartYKey, m_startPoint.y());
     obs_data_set_int(data, kEndXKey, m_endPoint.x());
@@ -453,6 +517,12 @@ void KPWhiteBoardItemObject::updateWithSettings(obs_data_t *data)
     readCoordinate(data, kEndYKey, m_endPoint.ry());
     readPoints(data);
     readPressurePoints(data);
+    if (isText()) {
+        // A missing text record is logged by the text state, which stays empty.
+        obs_data_t *text = obs_data_get_obj(data, kTextDataKey);
+        textData()->updateWithSettings(text);
+        obs_data_release(text);
+    }
 }
 
 void KPWhiteBoardItemObject::readPoints(obs_data_t *data)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kpitemproperty.h"
+#include "kptextitemhost.h"
 
 #include <QBrush>
 #include <QColor>
@@ -36,6 +37,8 @@ class KPWhiteBoardItemObject
 {
 public:
     KPWhiteBoardItemObject(KPWhiteBoardObject *board, const KPWB::ItemProperty &property);
+    KPWhiteBoardItemObject(const KPWhiteBoardItemObject &) = delete;
+    KPWhiteBoardItemObject &operator=(const KPWhiteBoardItemObject &) = delete;
 
     static QSharedPointer<KPWhiteBoardItemObject> createFromData(KPWhiteBoardObject *board,
                                                                  obs_data_t *data);
@@ -72,6 +75,8 @@ public:
     QPoint endPoint() const { return m_endPoint; }
     const QList<QPoint> &points() const { return m_points; }
     const QList<PressurePoint> &pressurePoints() const { return m_pressurePoints; }
+    // The text state of a text item; null until a text item first needs it.
+    KPTextItemData *textItemData() const { return m_textItemData; }
 
     // Geometry, in board pixels.
     static QPoint squareEnd(const QPoint &start, const QPoint &end);
@@ -83,6 +88,29 @@ public:
     static double pressurePenWidth(double pressure, double scale);
 
 private:
+    // What a text box needs of the item. A member rather than a base class,
+    // so that the item's own virtual operations keep their slots.
+    class TextHost final : public KPTextItemHost
+    {
+    public:
+        explicit TextHost(KPWhiteBoardItemObject *item) : m_item(item) {}
+        bool textLeftClicked() const override { return m_item->m_leftClicked; }
+        void setTextLeftClicked(bool clicked) override { m_item->m_leftClicked = clicked; }
+        QPoint textStartPoint() const override { return m_item->m_startPoint; }
+        QPoint textEndPoint() const override { return m_item->m_endPoint; }
+        void setTextStartPoint(const QPoint &point) override { m_item->m_startPoint = point; }
+        void setTextEndPoint(const QPoint &point) override { m_item->m_endPoint = point; }
+        void markTextInitialized() override { m_item->m_initialized = true; }
+        void finishTextItem() override { m_item->runPushListCallback(); }
+        void requestTextRedraw() override;
+        QColor textColor() const override;
+
+    private:
+        KPWhiteBoardItemObject *m_item;
+    };
+
+    // Created on first need; only text items ask for it.
+    KPTextItemData *textData();
     bool isStroke() const;
     bool isText() const;
     // The end point as painted: Shift applies only while this item is being drawn.
@@ -117,4 +145,5 @@ private:
     QPen m_pen;
     QColor m_pressureColor;
     bool m_pressureRepaint = false;
+    TextHost m_textHost{this};
 };
