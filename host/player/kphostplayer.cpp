@@ -157,8 +157,13 @@ void KPHostPlayer::create(const QJsonObject &step)
 
 void KPHostPlayer::update(const QJsonObject &step)
 {
+    obs_source_t *source = sourceFor(step);
     OBSDataAutoRelease settings = settingsFrom(step);
-    obs_source_update(sourceFor(step), settings);
+    obs_source_update(source, settings);
+    // libobs applies a video source's update on its next tick; later steps
+    // must find it applied, as they would after a user's pause.
+    if (obs_source_get_output_flags(source) & OBS_SOURCE_VIDEO)
+        waitTicks(2);
 }
 
 void KPHostPlayer::mouse(const QJsonObject &step)

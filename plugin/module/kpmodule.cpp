@@ -1,6 +1,7 @@
 #include "kpmodule.h"
 
 #include "kpobsext.h"
+#include "kpwhiteboard.h"
 
 #include <util/text-lookup.h>
 
@@ -54,14 +55,14 @@ void freeLocale()
 void registerSources()
 {
     // Registration order is fixed: whiteboard, obsolete image module, single
-    // image, cloud slideshow, image slideshow. A record is registered once the
-    // callbacks of its type exist; until then it stays zeroed and unregistered.
-    (void)g_whiteboardInfo;
+    // image, cloud slideshow, image slideshow. The image and slideshow types
+    // are not built yet: their records stay zeroed and unregistered.
+    kp_fill_whiteboard_info(&g_whiteboardInfo);
+    registerRecord(g_whiteboardInfo);
     (void)g_obsoleteImageInfo;
     (void)g_singleImageInfo;
     (void)g_cloudSlideshowInfo;
     (void)g_imageSlideshowInfo;
-    (void)registerRecord;
 }
 
 } // namespace kpmodule

@@ -10,6 +10,8 @@
 #include <QTabletEvent>
 #include <QUndoStack>
 
+#include <obs-module.h>
+
 namespace {
 
 const char kItemWidthKey[] = "kp_wb_item_width";
@@ -493,4 +495,95 @@ bool KPWhiteBoardObject::isActive() const
 {
     QMutexLocker lock(&m_mutex);
     return m_active;
+}
+
+void KPWhiteBoardObject::addProperties(obs_properties_t *properties, bool imagePage)
+{
+    if (!imagePage) {
+        obs_properties_add_int(properties, kWidthKey, obs_module_text(kWidthKey), 0, 4096, 1);
+        obs_properties_add_int(properties, kHeightKey, obs_module_text(kHeightKey), 0, 4096, 1);
+        obs_properties_add_color(properties, kBackgroundKey, obs_module_text(kBackgroundKey));
+    }
+    obs_properties_add_bool(properties, kHideHandwritingKey, obs_module_text(kHideHandwritingKey));
+    KPUtilInterface::addProperties(properties);
+}
+
+void KPWhiteBoardObject::save(obs_data_t *settings)
+{
+    KP_LOG_SCOPE();
+    if (!settings) {
+        KP_LOG(1, QStringLiteral("settings is NULL."));
+        return;
+    }
+    QMutexLocker lock(&m_mutex);
+    obs_data_t *content = obs_data_create();
+    obs_data_array_t *records = obs_data_array_create();
+    const auto append = [records](const QSharedPointer<KPWhiteBoardItemObject> &item) {
+        obs_data_t *record = item->toData();
+        obs_data_array_push_back(records, record);
+        obs_data_release(record);
+    };
+    for (const auto &item : qAsConst(m_items)) {
+        if (item->visible())
+            append(item);
+    }
+    if (m_currentData && m_currentData->visible() && m_currentData->initialized())
+        append(m_currentData);
+    obs_data_set_array(content, "kp_wb_data_datas", records);
+    obs_data_array_release(records);
+    obs_data_set_obj(settings, "kp_wb_data", content);
+    obs_data_release(content);
+}
+
+void KPWhiteBoardObject::load(obs_data_t *settings)
+{
+    KP_LOG_SCOPE();
+    if (!settings || !obs_data_has_user_value(settings, "kp_wb_data"))
+        return;
+    QMutexLocker lock(&m_mutex);
+    obs_data_t *content = obs_data_get_obj(settings, "kp_wb_data");
+    obs_data_array_t *records = nullptr;
+    size_t count = 0;
+    if (content && obs_data_has_user_value(content, "kp_wb_data_datas")) {
+        records = obs_data_get_array(content, "kp_wb_data_datas");
+        count = obs_data_array_count(records);
+        KP_LOG(2, QStringLiteral(" count=%1").arg(count));
+    }
+    for (size_t i = 0; i < count; ++i) {
+        obs_data_t *record = obs_data_array_item(records, i);
+        const QSharedPointer<KPWhiteBoardItemObject> item = KPWhiteBoardItemObject::createFromData(this, record);
+        if (item)
+            m_items.append(item);
+        obs_data_release(record);
+    }
+    obs_data_array_release(records);
+    obs_data_release(content);
+    m_needsCompose = true;
+}
+
+void KPWhiteBoardObject::setStatusData(obs_data_t *status)
+{
+    KP_LOG_SCOPE();
+    QMutexLocker lock(&m_mutex);
+    if (m_currentData && status)
+        m_currentData->setStatusData(status);
+}
+
+void KPWhiteBoardObject::do_custom_callback(int command, obs_data_t *)
+{
+    KP_LOG(2, QStringLiteral(" type=%1").arg(command));
+    switch (command) {
+    case 1:
+        do_undo();
+        break;
+    case 2:
+        do_redo();
+        break;
+    case 3:
+        do_clear();
+        break;
+    default:
+        break;
+    }
+    m_needsCompose = true;
 }

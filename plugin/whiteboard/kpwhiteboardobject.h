@@ -31,7 +31,13 @@ public:
     explicit KPWhiteBoardObject(obs_source_t *source);
 
     virtual ~KPWhiteBoardObject();
+    // Writes the visible finished items under "kp_wb_data".
+    virtual void save(obs_data_t *settings);
+    // Appends the items saved under "kp_wb_data", with no undo step.
+    virtual void load(obs_data_t *settings);
     virtual void focus(bool focused);
+    // Only a text item being edited adds keys to the status record.
+    virtual void setStatusData(obs_data_t *status);
     virtual void updateWithSettings(obs_data_t *settings);
     // Called with the host's graphics context entered.
     virtual void do_video_render(gs_effect_t *effect);
@@ -42,6 +48,8 @@ public:
     virtual void do_tablet_event(void *event);
     virtual void do_mouse_wheel(const obs_mouse_event *event, int xDelta, int yDelta);
     virtual void do_key_click(const obs_key_event *event, bool keyUp);
+    // 1 undo, 2 redo, 3 clear; other numbers do nothing. settings is not read.
+    virtual void do_custom_callback(int command, obs_data_t *settings);
 
     void do_video_tick();
     void setActive(bool active);
@@ -78,6 +86,9 @@ public:
     int undoIndex() const;
     bool hasTexture() const;
     bool isActive() const;
+
+    // The board's property entries; an image page leaves out size and background.
+    static void addProperties(obs_properties_t *properties, bool imagePage);
 
     // Colour of a new board: opaque white (0xAABBGGRR).
     static constexpr quint32 kInitialBackground = 0xffffffffu;

@@ -1,6 +1,11 @@
 // kp-host played as a user plays it: a script file in, exit status and files out.
 
 #include <QFile>
+#include <QImage>
+#include <QSet>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -15,16 +20,11 @@ struct PlayResult
     QString log;
 };
 
-PlayResult play(const QTemporaryDir &dir, const QByteArray &script)
+PlayResult playFile(const QTemporaryDir &dir, const QString &scriptPath)
 {
-    QFile file(dir.filePath(QStringLiteral("script.json")));
-    file.open(QIODevice::WriteOnly);
-    file.write(script);
-    file.close();
-
     QProcess host;
     host.start(QStringLiteral(KP_HOST_PATH),
-               {QStringLiteral("play"), file.fileName(), QStringLiteral("--out"), dir.filePath(QStringLiteral("out"))});
+               {QStringLiteral("play"), scriptPath, QStringLiteral("--out"), dir.filePath(QStringLiteral("out"))});
     PlayResult run;
     if (!host.waitForFinished(60000)) {
         host.kill();
@@ -36,6 +36,25 @@ PlayResult play(const QTemporaryDir &dir, const QByteArray &script)
     if (log.open(QIODevice::ReadOnly))
         run.log = QString::fromLocal8Bit(log.readAll());
     return run;
+}
+
+PlayResult play(const QTemporaryDir &dir, const QByteArray &script)
+{
+    QFile file(dir.filePath(QStringLiteral("script.json")));
+    file.open(QIODevice::WriteOnly);
+    file.write(script);
+    file.close();
+    return playFile(dir, file.fileName());
+}
+
+int distinctColours(const QImage &image)
+{
+    QSet<QRgb> colours;
+    for (int y = 0; y < image.height(); y += 2) {
+        for (int x = 0; x < image.width(); x += 2)
+            colours.insert(image.pixel(x, y));
+    }
+    return colours.size();
 }
 
 } // namespace
@@ -72,4 +91,27 @@ TEST(Player, FaultyStepsFailWithTheirIndexAndReason)
         ASSERT_FALSE(lines.isEmpty()) << entry.first.constData();
         EXPECT_TRUE(lines.last().contains(entry.second)) << lines.last().toStdString();
     }
+}
+
+TEST(Player, DemoDrawsSavesAndReloadsTheSamePicture)
+{
+    QTemporaryDir dir;
+    const PlayResult run = playFile(dir, QStringLiteral(KP_EXAMPLES_DIR "/demo.json"));
+    ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+
+    const QImage drawn(dir.filePath(QStringLiteral("out/demo.png")));
+    const QImage reloaded(dir.filePath(QStringLiteral("out/demo-reloaded.png")));
+    ASSERT_FALSE(drawn.isNull());
+    EXPECT_EQ(drawn.size(), QSize(800, 500));
+    EXPECT_GT(distinctColours(drawn), 8);
+    EXPECT_EQ(drawn, reloaded);
+    // Undo removed the last stroke, redo brought it back.
+    EXPECT_NE(QImage(dir.filePath(QStringLiteral("out/demo-after-undo.png"))), drawn);
+
+    QFile saved(dir.filePath(QStringLiteral("out/demo-saved.json")));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    const QJsonObject settings = QJsonDocument::fromJson(saved.readAll()).object();
+    const QJsonArray records =
+        settings.value("kp_wb_data").toObject().value("kp_wb_data_datas").toArray();
+    EXPECT_GE(records.size(), 8);
 }
