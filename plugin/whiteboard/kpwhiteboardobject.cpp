@@ -407,6 +407,7 @@ void KPWhiteBoardObject::do_undo()
                   .arg(m_undoStack->count())
                   .arg(m_undoStack->index()));
     m_undoStack->undo();
+    redrawPressureLayer();
     m_needsCompose = true;
 }
 
@@ -418,7 +419,24 @@ void KPWhiteBoardObject::do_redo()
                   .arg(m_undoStack->count())
                   .arg(m_undoStack->index()));
     m_undoStack->redo();
+    redrawPressureLayer();
     m_needsCompose = true;
+}
+
+// Pressure strokes are painted into their own layer as they are drawn, so
+// hiding or showing their items alone would leave the layer as it was: the
+// screen would keep an undone stroke that the scene no longer saves. After
+// undo and redo the layer is emptied and the visible strokes repaint into it
+// at the next composition.
+void KPWhiteBoardObject::redrawPressureLayer()
+{
+    if (!m_pressureLayerUsed || m_pressureLayer.isNull())
+        return;
+    m_pressureLayer.fill(Qt::transparent);
+    for (const auto &item : qAsConst(m_items)) {
+        if (item->visible() && !item->pressurePoints().isEmpty())
+            item->requestPressureRepaint();
+    }
 }
 
 void KPWhiteBoardObject::do_clear()

@@ -127,6 +127,7 @@ private:
 
     static bool isValidSide(long long side);
     void compose();
+    void redrawPressureLayer();
     void uploadTexture();
     void destroyTexture();
 

@@ -141,6 +141,31 @@ TEST_F(Undo, ClearEmptiesThePressureLayer)
     const QPixmap layer = board.pressureLayer();
     EXPECT_EQ(layer.size(), QSize(400, 300));
     EXPECT_FALSE(isInk(compose(board), 150, 100));
-    board.do_undo(); // pressure strokes are not restored by undoing a clear
-    EXPECT_FALSE(isInk(compose(board), 150, 100));
+    // Undoing the clear shows the stroke's item again, and so the stroke.
+    board.do_undo();
+    EXPECT_TRUE(isInk(compose(board), 150, 100));
+}
+
+TEST_F(Undo, PressureStrokesFollowUndoAndRedoOnScreen)
+{
+    KPWB::ItemProperty pen;
+    pen.type = KPWB::DRAW_ITEM_TYPE_PEN;
+    board.setCurrentItemProperty(pen);
+    const auto stroke = [this](int y) {
+        tablet(board, QEvent::TabletPress, {100, double(y)}, 1.0);
+        tablet(board, QEvent::TabletMove, {200, double(y)}, 1.0);
+        tablet(board, QEvent::TabletRelease, {200, double(y)}, 1.0);
+    };
+    stroke(100);
+    stroke(200);
+    const QImage both = compose(board);
+    EXPECT_TRUE(isInk(both, 150, 100) && isInk(both, 150, 200));
+
+    board.do_undo();
+    const QImage first = compose(board);
+    EXPECT_TRUE(isInk(first, 150, 100));
+    EXPECT_FALSE(isInk(first, 150, 200));
+
+    board.do_redo();
+    EXPECT_EQ(compose(board), both);
 }
