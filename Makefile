@@ -6,7 +6,7 @@ BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 DEMO_OUT ?= out/demo
 # libobs renders with OpenGL on an X display: start a virtual one when there is none.
-XRUN := $(if $(DISPLAY),,xvfb-run -a -s "-screen 0 1920x1080x24")
+XRUN := ./scripts/with-display.sh
 
 .PHONY: all deps configure build demo test probe install clean
 
@@ -28,7 +28,7 @@ demo: build
 	@ls -1 $(abspath $(DEMO_OUT)) | sed 's|^|  $(abspath $(DEMO_OUT))/|'
 
 test: build
-	cd $(BUILD_DIR) && $(XRUN) ctest --output-on-failure --timeout 300 -j2
+	$(XRUN) ctest --test-dir $(BUILD_DIR) --output-on-failure --timeout 300 -j2
 
 # Builds and starts the RTC probe (under a virtual X server when DISPLAY is unset).
 probe: configure
