@@ -129,6 +129,8 @@ bool KPObsRuntime::loadModule(const QString &modulePath, const QString &dataPath
         *error = QStringLiteral("cannot open plug-in %1 (libobs error %2)").arg(modulePath).arg(result);
         return false;
     }
+    blog(LOG_INFO, "kp-host: plug-in %s, data folder %s", path.constData(),
+         data.isEmpty() ? "(none)" : dataBytes.constData());
     if (!obs_init_module(module)) {
         *error = QStringLiteral("plug-in %1 failed to initialise").arg(modulePath);
         return false;
