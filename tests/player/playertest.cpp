@@ -1,51 +1,18 @@
 // kp-host played as a user plays it: a script file in, exit status and files out.
 
+#include "kphostplay.h"
+
 #include <QFile>
 #include <QImage>
 #include <QSet>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 namespace {
-
-struct PlayResult
-{
-    int exitCode = -1;
-    QString standardError;
-    QString log;
-};
-
-PlayResult playFile(const QTemporaryDir &dir, const QString &scriptPath)
-{
-    QProcess host;
-    host.start(QStringLiteral(KP_HOST_PATH),
-               {QStringLiteral("play"), scriptPath, QStringLiteral("--out"), dir.filePath(QStringLiteral("out"))});
-    PlayResult run;
-    if (!host.waitForFinished(60000)) {
-        host.kill();
-        return run;
-    }
-    run.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
-    run.standardError = QString::fromLocal8Bit(host.readAllStandardError());
-    QFile log(dir.filePath(QStringLiteral("out/kp-host.log")));
-    if (log.open(QIODevice::ReadOnly))
-        run.log = QString::fromLocal8Bit(log.readAll());
-    return run;
-}
-
-PlayResult play(const QTemporaryDir &dir, const QByteArray &script)
-{
-    QFile file(dir.filePath(QStringLiteral("script.json")));
-    file.open(QIODevice::WriteOnly);
-    file.write(script);
-    file.close();
-    return playFile(dir, file.fileName());
-}
 
 int distinctColours(const QImage &image)
 {
@@ -62,7 +29,7 @@ int distinctColours(const QImage &image)
 TEST(Player, ScriptWithoutSourcesRunsAndShutsDownWithoutLeaks)
 {
     QTemporaryDir dir;
-    const PlayResult run = play(dir, R"({"canvas": [320, 240], "steps": [
+    const KPHostRun run = playHostScriptText(dir.path(), R"({"canvas": [320, 240], "steps": [
         {"do": "frames", "count": 2}, {"do": "clipboard", "text": "x"}]})");
     EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
     EXPECT_TRUE(run.log.contains(QStringLiteral("Loading module: kp-source.so")));
@@ -85,7 +52,7 @@ TEST(Player, FaultyStepsFailWithTheirIndexAndReason)
     };
     for (const auto &entry : cases) {
         QTemporaryDir dir;
-        const PlayResult run = play(dir, entry.first);
+        const KPHostRun run = playHostScriptText(dir.path(), entry.first);
         EXPECT_NE(run.exitCode, 0) << entry.first.constData();
         const QStringList lines = run.standardError.split('\n', Qt::SkipEmptyParts);
         ASSERT_FALSE(lines.isEmpty()) << entry.first.constData();
@@ -96,7 +63,7 @@ TEST(Player, FaultyStepsFailWithTheirIndexAndReason)
 TEST(Player, DemoDrawsSavesAndReloadsTheSamePicture)
 {
     QTemporaryDir dir;
-    const PlayResult run = playFile(dir, QStringLiteral(KP_EXAMPLES_DIR "/demo.json"));
+    const KPHostRun run = playHostScript(QStringLiteral(KP_EXAMPLES_DIR "/demo.json"), dir.filePath(QStringLiteral("out")));
     ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
 
     const QImage drawn(dir.filePath(QStringLiteral("out/demo.png")));

@@ -3,12 +3,13 @@
 // Chinese), a click outside finishes it, and the saved board loads into a new
 // source that renders the same pixels.
 
+#include "kphostplay.h"
+
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -45,35 +46,9 @@ const char Script[] = R"({
 
 const QRgb White = qRgba(255, 255, 255, 255);
 
-struct Played
+KPHostRun playScript(const QTemporaryDir &dir)
 {
-    int exitCode = -1;
-    QString standardError;
-    QString log;
-};
-
-Played playScript(const QTemporaryDir &dir)
-{
-    QFile file(dir.filePath(QStringLiteral("script.json")));
-    if (!file.open(QIODevice::WriteOnly))
-        return {};
-    file.write(Script);
-    file.close();
-    QProcess host;
-    host.start(QStringLiteral(KP_HOST_PATH), {QStringLiteral("play"), file.fileName(), QStringLiteral("--out"),
-                                              dir.filePath(QStringLiteral("out"))});
-    Played run;
-    if (!host.waitForFinished(60000)) {
-        host.kill();
-        host.waitForFinished(5000);
-        return run;
-    }
-    run.exitCode = host.exitStatus() == QProcess::NormalExit ? host.exitCode() : -1;
-    run.standardError = QString::fromLocal8Bit(host.readAllStandardError());
-    QFile log(dir.filePath(QStringLiteral("out/kp-host.log")));
-    if (log.open(QIODevice::ReadOnly))
-        run.log = QString::fromLocal8Bit(log.readAll());
-    return run;
+    return playHostScriptText(dir.path(), Script);
 }
 
 QJsonObject readJson(const QTemporaryDir &dir, const QString &name)
@@ -100,7 +75,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_dir = new QTemporaryDir;
-        s_run = new Played(playScript(*s_dir));
+        s_run = new KPHostRun(playScript(*s_dir));
     }
     static void TearDownTestSuite()
     {
@@ -118,11 +93,11 @@ protected:
     }
 
     static QTemporaryDir *s_dir;
-    static Played *s_run;
+    static KPHostRun *s_run;
 };
 
 QTemporaryDir *TextBoxPlayed::s_dir = nullptr;
-Played *TextBoxPlayed::s_run = nullptr;
+KPHostRun *TextBoxPlayed::s_run = nullptr;
 
 } // namespace
 
