@@ -138,8 +138,9 @@ bool KPObsRuntime::loadModule(const QString &modulePath, const QString &dataPath
     return true;
 }
 
-void KPObsRuntime::loadInstalledModules()
+void KPObsRuntime::loadInstalledModules(const QString &pluginFolder, const QString &dataFolder)
 {
+    obs_add_module_path(pluginFolder.toLocal8Bit().constData(), dataFolder.toLocal8Bit().constData());
     obs_load_all_modules();
     obs_post_load_modules();
 }

@@ -37,8 +37,10 @@ public:
     // Opens and initialises the plug-in module file with its data folder
     // (an empty data path looks for one beside the module).
     bool loadModule(const QString &modulePath, const QString &dataPath, QString *error);
-    // Loads every module in libobs's own search paths, as a host application does.
-    void loadInstalledModules();
+    // Loads every module in libobs's own search paths, as a host application
+    // does, after adding the given plug-in and data folders (data may hold
+    // libobs's "%module%" placeholder).
+    void loadInstalledModules(const QString &pluginFolder, const QString &dataFolder);
 
     // Puts the source on the output (active and showing) or takes it off again.
     obs_sceneitem_t *show(obs_source_t *source);

@@ -82,7 +82,7 @@ int play(const Arguments &arguments, const KPHostScript &script)
         return fail(error);
     const QString plugin = arguments.plugin.isEmpty() ? defaultPlugin() : arguments.plugin;
     if (plugin.isEmpty())
-        runtime.loadInstalledModules();
+        runtime.loadInstalledModules(QStringLiteral(KP_INSTALLED_PLUGIN_DIR), QStringLiteral(KP_INSTALLED_DATA_DIR));
     else if (!runtime.loadModule(plugin, QString(), &error))
         return fail(error);
 
