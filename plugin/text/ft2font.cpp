@@ -53,6 +53,8 @@ FT_Face openFirstFace(ft2_source *source)
         FT_Face face = nullptr;
         FT_Error error;
         {
+            // Without a started library FreeType refuses every file with an
+            // error of its own, which is logged like any other.
             QMutexLocker lock(&s_libraryMutex);
             error = FT_New_Face(s_library, file.path.toLocal8Bit().constData(), file.index,
                                 &face);
@@ -102,8 +104,6 @@ bool init_font(ft2_source *source)
         ft2_done_face(source->fontFace);
         source->fontFace = nullptr;
     }
-    if (!s_library)
-        return false;
     source->fontFace = openFirstFace(source);
     return source->fontFace != nullptr;
 }

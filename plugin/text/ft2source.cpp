@@ -411,10 +411,11 @@ ft2_source::Layout ft2_source::layoutText()
         if (newline) {
             y += L;
             x = textX;
-            continue;
+        } else {
+            layout.drawn.append(i);
+            x += advance;
         }
-        layout.drawn.append(i);
-        x += advance;
+        // A line that starts right of the canvas does not fit either.
         if (x > qint64(maxWidth))
             layout.overflow = true;
     }

@@ -159,6 +159,14 @@ TEST(TextLayout, wideTextShrinksOnePixelPerRepaintDownToNine)
     for (int repaint = 0; repaint < 30; ++repaint)
         hopeless.paint();
     EXPECT_EQ(hopeless.text().fontSize, 9u) << "never below 9";
+
+    // A box whose lines start right of the canvas edge does not fit even when
+    // it holds nothing but line breaks.
+    PlacedText offCanvas(QStringLiteral("\n\n"), QSize(300, 200));
+    ASSERT_EQ(offCanvas.text().fontSize, 20u);
+    offCanvas.text().textX = 320;
+    offCanvas.paint();
+    EXPECT_EQ(offCanvas.text().fontSize, 19u);
 }
 
 TEST(TextLayout, charactersBelowTheCanvasGetNoCellButSurviveBackspace)
