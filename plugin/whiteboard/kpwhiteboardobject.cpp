@@ -170,6 +170,9 @@ void KPWhiteBoardObject::reset()
     m_items.clear();
     m_pendingItem = false;
     replaceCurrentItem();
+    // The pressure strokes of the dropped items go with them.
+    if (!m_pressureLayer.isNull())
+        m_pressureLayer.fill(Qt::transparent);
     m_needsCompose = true;
 }
 
@@ -277,9 +280,18 @@ void KPWhiteBoardObject::setActive(bool active)
         QMutexLocker lock(&m_mutex);
         m_active = active;
         if (active) {
+            // The strokes repaint onto an empty layer, never over themselves.
+            if (!m_pressureLayer.isNull())
+                m_pressureLayer.fill(Qt::transparent);
             for (const auto &item : qAsConst(m_items)) {
                 if (item->itemProperty.type == KPWB::DRAW_ITEM_TYPE_PEN)
                     item->requestPressureRepaint();
+            }
+            // Deactivation dropped the image: without a rebuild the board
+            // would stay blank until its size happened to change.
+            if (m_image.isNull()) {
+                m_sizeChanged = true;
+                m_needsCompose = true;
             }
         } else {
             m_image = QImage();

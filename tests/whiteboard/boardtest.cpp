@@ -141,14 +141,17 @@ TEST(Board, SettingsUpdateFilesAFinishedCurrentItemBeforeChangingTheTool)
     EXPECT_EQ(board.currentItem()->itemProperty.type, KPWB::DRAW_ITEM_TYPE_LINE);
 }
 
-TEST(Board, DeactivationDropsImageLayerAndTexture)
+TEST(Board, DeactivationDropsImageLayerAndTextureAndReactivationRedrawsThem)
 {
     KPWhiteBoardObject board(nullptr);
     board.updateWithSettings(boardSettings(KPWB::DRAW_ITEM_TYPE_PEN).get());
-    tablet(board, QEvent::TabletPress, {10, 10}, 1.0);
-    compose(board);
-    EXPECT_FALSE(board.image().isNull());
-    EXPECT_FALSE(board.pressureLayer().isNull());
+    tablet(board, QEvent::TabletPress, {100, 100}, 1.0);
+    tablet(board, QEvent::TabletMove, {200, 100}, 1.0);
+    tablet(board, QEvent::TabletRelease, {200, 100}, 1.0);
+    const QImage drawn = compose(board);
+    EXPECT_TRUE(isInk(drawn, 150, 100));
+    const QImage layer = board.pressureLayer().toImage();
+    EXPECT_FALSE(layer.isNull());
     board.setActive(false);
     EXPECT_FALSE(board.isActive());
     EXPECT_TRUE(board.image().isNull());
@@ -157,8 +160,15 @@ TEST(Board, DeactivationDropsImageLayerAndTexture)
     board.do_video_tick();
     EXPECT_TRUE(board.image().isNull());
     board.do_video_render(nullptr); // draws nothing
+
+    // Back at the same size: the frame and the stroke come back as they were.
     board.setActive(true);
     EXPECT_TRUE(board.isActive());
+    EXPECT_EQ(compose(board), drawn);
+    // Activating an active board repaints its strokes once, not over themselves.
+    board.setActive(true);
+    compose(board);
+    EXPECT_EQ(board.pressureLayer().toImage(), layer);
 }
 
 TEST(Board, ResetEmptiesListHistoryAndKeepsTheTool)
@@ -166,11 +176,23 @@ TEST(Board, ResetEmptiesListHistoryAndKeepsTheTool)
     KPWhiteBoardObject board(nullptr);
     board.updateWithSettings(boardSettings(KPWB::DRAW_ITEM_TYPE_LINE).get());
     drag(board, {10, 10}, {100, 10});
+    KPWB::ItemProperty pen;
+    pen.type = KPWB::DRAW_ITEM_TYPE_PEN;
+    board.setCurrentItemProperty(pen);
+    tablet(board, QEvent::TabletPress, {100, 100}, 1.0);
+    tablet(board, QEvent::TabletMove, {200, 100}, 1.0);
+    tablet(board, QEvent::TabletRelease, {200, 100}, 1.0);
+    EXPECT_TRUE(isInk(compose(board), 150, 100));
+    pen.type = KPWB::DRAW_ITEM_TYPE_LINE;
+    board.setCurrentItemProperty(pen);
     board.reset();
     EXPECT_TRUE(board.items().isEmpty());
     EXPECT_EQ(board.undoCount(), 0);
     EXPECT_EQ(board.currentItem()->itemProperty.type, KPWB::DRAW_ITEM_TYPE_LINE);
-    EXPECT_FALSE(isInk(compose(board), 50, 10));
+    const QImage frame = compose(board);
+    EXPECT_FALSE(isInk(frame, 50, 10));
+    // The pressure strokes of the dropped items are gone too.
+    EXPECT_FALSE(isInk(frame, 150, 100));
 }
 
 // Hosts destroy sources on long-lived threads that run no Qt event loop: the

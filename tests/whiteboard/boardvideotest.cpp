@@ -92,6 +92,10 @@ TEST(BoardVideo, TextureFollowsSizeAndActivation)
     board.setActive(false);
     EXPECT_FALSE(board.hasTexture());
     EXPECT_TRUE(board.image().isNull());
+    board.setActive(true);
+    board.do_video_tick();
+    EXPECT_TRUE(board.hasTexture());
+    EXPECT_EQ(board.image().size(), QSize(200, 100));
 }
 
 TEST(BoardVideo, RenderedFrameShowsTheDrawingAndFollowsUndo)
