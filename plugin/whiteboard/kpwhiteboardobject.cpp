@@ -65,11 +65,9 @@ void KPWhiteBoardObject::updateWithSettings(obs_data_t *settings)
         KP_LOG(1, QStringLiteral("updateWithSettings: settings is NULL."));
         return;
     }
-    if (obs_data_has_user_value(settings, kItemWidthKey)) {
-        const double itemWidth = obs_data_get_double(settings, kItemWidthKey);
-        if (itemWidth > 1.0)
-            m_itemScale = static_cast<unsigned>(m_width.load()) / itemWidth;
-    }
+    const double itemWidth = obs_data_has_user_value(settings, kItemWidthKey)
+                                 ? obs_data_get_double(settings, kItemWidthKey)
+                                 : 0.0;
     m_background = static_cast<quint32>(obs_data_get_int(settings, kBackgroundKey));
     m_hideHandwriting = obs_data_get_bool(settings, kHideHandwritingKey);
     const long long width = obs_data_get_int(settings, kWidthKey);
@@ -82,6 +80,10 @@ void KPWhiteBoardObject::updateWithSettings(obs_data_t *settings)
         m_height = static_cast<int>(height);
         m_sizeChanged = true;
     }
+    // The scale relates the canvas this update leaves to the view width, so a
+    // width and a view width that change together give the right scale at once.
+    if (itemWidth > 1.0)
+        m_itemScale = static_cast<unsigned>(m_width.load()) / itemWidth;
     m_needsCompose = true;
 }
 

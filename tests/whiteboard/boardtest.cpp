@@ -44,6 +44,13 @@ TEST(Board, StrokeScaleNeedsAnItemWidthAboveOne)
     obs_data_set_double(settings.get(), "kp_wb_item_width", 200.0);
     board.updateWithSettings(settings.get());
     EXPECT_DOUBLE_EQ(board.itemScale(), 2.0);
+
+    // A canvas width arriving with the view width scales from the new width.
+    KPWhiteBoardObject wide(nullptr);
+    Data wideSettings = boardSettings(1, kWhite, kRed, 20, 800, 300);
+    obs_data_set_double(wideSettings.get(), "kp_wb_item_width", 400.0);
+    wide.updateWithSettings(wideSettings.get());
+    EXPECT_DOUBLE_EQ(wide.itemScale(), 2.0);
 }
 
 TEST(Board, SizeChangesRebuildTheImageAndAbsurdSizesAreRefused)
