@@ -341,6 +341,9 @@ void KPWhiteBoardItemObject::mouse_pressed(const obs_mouse_event *event, int but
                   .arg(QStringLiteral("(%1)").arg(m_leftClicked ? "T" : "F")));
     if (!m_leftClicked)
         return;
+    // A left press starts the item afresh: movement of an earlier, abandoned
+    // drag does not count for this one.
+    m_moved = false;
     const QPoint position(event->x, event->y);
     if (isStroke()) {
         m_points.clear();

@@ -337,6 +337,17 @@ TEST(ItemMouse, RightButtonDoubleClickAndStillClickFinishNothing)
     EXPECT_TRUE(d.board.items().isEmpty());
     EXPECT_EQ(d.board.undoCount(), 0);
     EXPECT_FALSE(d.board.currentItem()->initialized());
+
+    // A drag cut short by a right press (its left release never came) does
+    // not make the next still click a drawing.
+    press(d.board, {60, 60});
+    move(d.board, {90, 90});
+    press(d.board, {90, 90}, MOUSE_RIGHT);
+    release(d.board, {90, 90}, MOUSE_RIGHT);
+    press(d.board, {120, 120});
+    release(d.board, {120, 120});
+    EXPECT_TRUE(d.board.items().isEmpty());
+    EXPECT_EQ(d.board.undoCount(), 0);
 }
 
 TEST(ItemMouse, DotFinishesOnPressAndTheNextPressReachesANewItem)
