@@ -194,6 +194,8 @@ void CRtcEventHandler::onAudioVolumeIndication(const vendor::rtc::AudioVolumeInf
     KP_LOG_SCOPE_LEVEL(1);
     QList<vendor::rtc::AudioVolumeInfo> list;
     // A null array with a non-zero count would be read out of nowhere: no speakers then.
+    if (!speakers && speakerNumber > 0)
+        KP_LOG(3, join({QStringLiteral("speakers is null"), item("speakerNumber=%1", speakerNumber)}));
     for (unsigned int i = 0; speakers && i < speakerNumber; ++i)
         list << speakers[i];
     emit sigAudioVolumeIndication(list, totalVolume);

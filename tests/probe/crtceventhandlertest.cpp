@@ -146,9 +146,11 @@ TEST(CRtcEventHandlerTest, VolumeIndicationCopiesOnlyTheGivenSpeakers)
     CRtcEventHandler handler;
     QSignalSpy spy(&handler, &CRtcEventHandler::sigAudioVolumeIndication);
     const vendor::rtc::AudioVolumeInfo speakers[] = {{1, 10}, {2, 20}, {3, 30}};
+    ProbeLogCapture capture;
     handler.onAudioVolumeIndication(speakers, 0, 55);
     handler.onAudioVolumeIndication(speakers, 2, 30);
     handler.onAudioVolumeIndication(nullptr, 3, 7); // bad input: no speakers, no crash
+    EXPECT_EQ(capture.contents(), QStringList{"speakers is null,speakerNumber=3"});
     ASSERT_EQ(spy.size(), 3);
     using List = QList<vendor::rtc::AudioVolumeInfo>;
     EXPECT_TRUE(spy[0][0].value<List>().isEmpty());
