@@ -1,3 +1,4 @@
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -46,6 +47,34 @@ protected:
 
     RecordingHandler handler;
 };
+
+// A handler of static storage duration, as a program's event bridge is; a
+// callback that reaches it once its destruction has begun ends the process
+// with code 3.
+class StaticHandler : public IRtcEngineEventHandler
+{
+public:
+    ~StaticHandler() override
+    {
+        m_gone = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50)); // room for a late callback
+    }
+    void onRtcStats(const RtcStats &) override { check(); }
+    void onAudioVolumeIndication(const AudioVolumeInfo *, unsigned int, int) override { check(); }
+
+    std::atomic<int> stats{0};
+
+private:
+    void check()
+    {
+        if (m_gone)
+            std::_Exit(3);
+        ++stats;
+    }
+    std::atomic<bool> m_gone{false};
+};
+
+StaticHandler g_staticHandler;
 
 TEST_F(RtcSdkTest, InitializeNeedsHandlerAndAppIdAndCanBeForcedToFail)
 {
@@ -147,15 +176,29 @@ TEST_F(RtcSdkTest, LeaveIsAnsweredAndStatisticsStopAfterIt)
     EXPECT_EQ(names.back(), "leave");
 }
 
+// The answer to the cancelled join would be due before that of the next join,
+// so once the next join is answered the cancelled one can no longer come.
 TEST_F(RtcSdkTest, LeaveBeforeJoinAnswerCancelsTheJoin)
 {
     setenv("VENDOR_RTC_SIM_JOIN_DELAY_MS", "30", 1);
+    setenv("VENDOR_RTC_SIM_REMOTE_UID", "0", 1);
     EnginePtr engine = startEngine();
-    ASSERT_EQ(engine->joinChannel("token", "room", nullptr, 1), 0);
+    ASSERT_EQ(engine->joinChannel("token", "first", nullptr, 1), 0);
     EXPECT_EQ(engine->leaveChannel(), 0);
     ASSERT_TRUE(handler.waitFor("leave"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(60));
-    EXPECT_EQ(handler.count("join"), 0);
+    ASSERT_EQ(engine->joinChannel("token", "second", nullptr, 1), 0);
+    ASSERT_TRUE(handler.waitFor("join", 1 + handler.count("join")));
+
+    // A join answered before leaveChannel was called (a slow test thread) is
+    // no fault; after the leave callback only the second join may come.
+    std::vector<std::string> joinsAfterLeave;
+    bool left = false;
+    for (const auto &e : handler.events()) {
+        left = left || e.name == "leave";
+        if (left && e.name == "join")
+            joinsAfterLeave.push_back(e.text);
+    }
+    EXPECT_EQ(joinsAfterLeave, std::vector<std::string>{"second"});
 }
 
 TEST_F(RtcSdkTest, ReconnectAndInjectedCallbacks)
@@ -177,6 +220,28 @@ TEST_F(RtcSdkTest, ReconnectAndInjectedCallbacks)
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     EXPECT_EQ(handler.count("userJoined"), 0);
+}
+
+// A program that ends while its engine is still in a channel: the engine's
+// threads stop before the program's static handler goes.
+TEST_F(RtcSdkTest, EngineKeptUntilExitCallsNoDestroyedHandler)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    setenv("VENDOR_RTC_SIM_JOIN_DELAY_MS", "0", 1);
+    setenv("VENDOR_RTC_SIM_STATS_PERIOD_MS", "1", 1);
+    EXPECT_EXIT(
+        {
+            IRtcEngine *engine = createRtcEngine(); // never released
+            RtcEngineContext context;
+            context.eventHandler = &g_staticHandler;
+            context.appId = "0123456789abcdef0123456789abcdef";
+            engine->initialize(context);
+            engine->joinChannel("token", "room", nullptr, 1);
+            for (int i = 0; i < 500 && g_staticHandler.stats < 3; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::exit(g_staticHandler.stats >= 3 ? 0 : 2);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(RtcSdkTest, RemoteVideoRejectsUnknownWindowAndStopsOnNullView)

@@ -1,6 +1,8 @@
 #include "simengine.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <set>
 
 #include "simparameter.h"
 
@@ -14,14 +16,45 @@ constexpr int kVideoWidth = 640;
 constexpr int kVideoHeight = 360;
 constexpr uid_t kFirstAssignedUid = 100000;
 
+// The engines alive. A program may keep its engine until it ends, with an
+// event handler of static storage duration; the exit hook, installed when the
+// first engine is made (after such a handler), stops every engine's threads
+// before the program's static objects are destroyed.
+std::mutex g_enginesMutex;
+std::set<SimEngine *> g_engines;
+bool g_exitHookInstalled = false;
+
+void stopEnginesAtExit()
+{
+    std::lock_guard<std::mutex> lock(g_enginesMutex);
+    for (SimEngine *engine : g_engines)
+        engine->stopThreads();
+}
+
 } // namespace
 
-SimEngine::SimEngine() = default;
+SimEngine::SimEngine()
+{
+    std::lock_guard<std::mutex> lock(g_enginesMutex);
+    g_engines.insert(this);
+    if (!g_exitHookInstalled)
+        g_exitHookInstalled = std::atexit(stopEnginesAtExit) == 0;
+}
 
 SimEngine::~SimEngine()
 {
+    {
+        std::lock_guard<std::mutex> lock(g_enginesMutex);
+        g_engines.erase(this);
+    }
+    stopThreads();
+}
+
+void SimEngine::stopThreads()
+{
     m_events.stop();
     m_media.stop();
+    std::lock_guard<std::mutex> lock(m_mutex);
     stopRenderers();
 }
 
@@ -30,8 +63,7 @@ void SimEngine::release(bool)
     // An engine released from inside one of its own callbacks would delete
     // the thread that is running; it is stopped but kept instead.
     if (onEngineThread()) {
-        m_events.stop();
-        m_media.stop();
+        stopThreads();
         return;
     }
     delete this;
@@ -243,19 +275,21 @@ void SimEngine::deliverReconnect(uint64_t session)
 {
     std::string channel;
     uid_t uid = 0;
+    int elapsed = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (session != m_session || !m_config.reconnect)
             return;
         channel = m_channel;
         uid = m_localUid;
+        elapsed = elapsedMs();
     }
     IRtcEngineEventHandler *handler = handlerFor(session);
     if (!handler)
         return;
     handler->onConnectionStateChanged(CONNECTION_STATE_RECONNECTING, CONNECTION_CHANGED_INTERRUPTED);
     handler->onConnectionStateChanged(CONNECTION_STATE_CONNECTED, CONNECTION_CHANGED_JOIN_SUCCESS);
-    handler->onRejoinChannelSuccess(channel.c_str(), uid, elapsedMs());
+    handler->onRejoinChannelSuccess(channel.c_str(), uid, elapsed);
 }
 
 void SimEngine::deliverInjected(uint64_t session)
@@ -283,19 +317,21 @@ void SimEngine::deliverInjected(uint64_t session)
 void SimEngine::deliverRemoteUser(uint64_t session)
 {
     uid_t remote = 0;
+    int elapsed = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (session != m_session)
             return;
         m_remotePresent = true;
         remote = m_config.remoteUid;
+        elapsed = elapsedMs();
     }
     IRtcEngineEventHandler *handler = handlerFor(session);
     if (!handler)
         return;
-    handler->onUserJoined(remote, elapsedMs());
-    handler->onFirstRemoteVideoDecoded(remote, kVideoWidth, kVideoHeight, elapsedMs());
-    handler->onFirstRemoteAudioDecoded(remote, elapsedMs());
+    handler->onUserJoined(remote, elapsed);
+    handler->onFirstRemoteVideoDecoded(remote, kVideoWidth, kVideoHeight, elapsed);
+    handler->onFirstRemoteAudioDecoded(remote, elapsed);
 }
 
 void SimEngine::deliverStats(uint64_t session)

@@ -42,6 +42,10 @@ public:
     int setBoolParameter(const char *key, bool value);
     int setParameters(const char *parameters);
 
+    // Ends the engine's threads and drawing; no callback follows. Used when
+    // the process exits with the engine still running.
+    void stopThreads();
+
 private:
     enum class ChannelState { Idle, Joining, Joined };
 
@@ -49,6 +53,7 @@ private:
 
     bool onEngineThread() const;
     IRtcEngineEventHandler *handlerFor(uint64_t session);
+    // Both read the channel state: the caller holds m_mutex.
     int elapsedMs() const;
     RtcStats channelStats() const;
 
