@@ -67,6 +67,8 @@ public:
     void markInitialized() { m_initialized = true; }
     // The board asks for the pressure stroke again, into its pressure layer.
     void requestPressureRepaint() { m_pressureRepaint = true; }
+    // Paints the pressure stroke again into the board's pressure layer at once.
+    void repaintPressureStroke();
 
     bool leftClicked() const { return m_leftClicked; }
     bool visible() const { return m_visible; }
@@ -118,7 +120,6 @@ private:
     void paintStroke(QPainter *painter) const;
     void setPressurePen(double pressure);
     void drawPressureSegment(const PressurePoint &sample);
-    void repaintPressureStroke();
     void readPoints(obs_data_t *data);
     void readPressurePoints(obs_data_t *data);
     void writePoints(obs_data_t *data) const;

@@ -289,6 +289,7 @@ void KPWhiteBoardObject::setActive(bool active)
                 if (item->itemProperty.type == KPWB::DRAW_ITEM_TYPE_PEN)
                     item->requestPressureRepaint();
             }
+            repaintCurrentStroke();
             // Deactivation dropped the image: without a rebuild the board
             // would stay blank until its size happened to change.
             if (m_image.isNull()) {
@@ -451,6 +452,16 @@ void KPWhiteBoardObject::redrawPressureLayer()
         if (item->visible() && !item->pressurePoints().isEmpty())
             item->requestPressureRepaint();
     }
+    repaintCurrentStroke();
+}
+
+// A tablet stroke being drawn lives only in the layer until it is finished:
+// whenever the layer is emptied, it is painted back at once, so that it goes
+// on from where the pen is.
+void KPWhiteBoardObject::repaintCurrentStroke()
+{
+    if (m_currentData && !m_currentData->pressurePoints().isEmpty())
+        m_currentData->repaintPressureStroke();
 }
 
 void KPWhiteBoardObject::do_clear()
@@ -475,6 +486,7 @@ void KPWhiteBoardObject::do_clear()
     if (!m_pressureLayer.isNull()) {
         m_pressureLayer = QPixmap();
         ensurePressureLayer();
+        repaintCurrentStroke();
     }
     m_needsCompose = true;
 }

@@ -128,6 +128,7 @@ private:
     static bool isValidSide(long long side);
     void compose();
     void redrawPressureLayer();
+    void repaintCurrentStroke();
     void uploadTexture();
     void destroyTexture();
 

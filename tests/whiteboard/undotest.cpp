@@ -169,3 +169,30 @@ TEST_F(Undo, PressureStrokesFollowUndoAndRedoOnScreen)
     board.do_redo();
     EXPECT_EQ(compose(board), both);
 }
+
+// Undo, redo, clear and activation arriving while the pen is down leave the
+// stroke being drawn whole: it continues as if nothing had happened.
+TEST_F(Undo, TheStrokeBeingDrawnSurvivesCommandsAndActivation)
+{
+    KPWB::ItemProperty pen;
+    pen.type = KPWB::DRAW_ITEM_TYPE_PEN;
+    const auto stroke = [&pen](KPWhiteBoardObject &target, bool interrupt) {
+        target.setCurrentItemProperty(pen);
+        tablet(target, QEvent::TabletPress, {100, 100}, 1.0);
+        tablet(target, QEvent::TabletMove, {150, 100}, 1.0);
+        if (interrupt) {
+            target.do_undo();
+            target.do_redo();
+            target.do_clear();
+            target.setActive(true);
+        }
+        tablet(target, QEvent::TabletMove, {200, 100}, 1.0);
+        tablet(target, QEvent::TabletRelease, {200, 100}, 1.0);
+        return compose(target);
+    };
+    KPWhiteBoardObject plain(nullptr);
+    plain.updateWithSettings(boardSettings(KPWB::DRAW_ITEM_TYPE_PEN).get());
+    const QImage expected = stroke(plain, false);
+    EXPECT_TRUE(isInk(expected, 125, 100));
+    EXPECT_EQ(stroke(board, true), expected);
+}
