@@ -184,25 +184,36 @@ void KPWhiteBoardObject::do_video_tick()
 {
     if (!m_needsCompose || m_width <= 0 || m_height <= 0)
         return;
+    bool sizeChanged = false;
+    {
+        QMutexLocker lock(&m_mutex);
+        if (!compose(&sizeChanged))
+            return;
+    }
+    // Painting needs no graphics context: only the upload holds it, so the
+    // host's renderer never waits for the painting.
     obs_enter_graphics();
     {
         QMutexLocker lock(&m_mutex);
-        compose();
+        if (sizeChanged)
+            destroyTexture();
+        if (!m_image.isNull())
+            uploadTexture();
     }
     obs_leave_graphics();
 }
 
-// Runs with the graphics context entered (when libobs has one) and the lock held.
-void KPWhiteBoardObject::compose()
+// Runs with the lock held; false when there is no image to paint into.
+bool KPWhiteBoardObject::compose(bool *sizeChanged)
 {
     // Taken at once, so that a size change arriving meanwhile is kept for the next tick.
-    const bool sizeChanged = m_sizeChanged.exchange(false);
-    if (sizeChanged)
+    *sizeChanged = m_sizeChanged.exchange(false);
+    if (*sizeChanged)
         m_image = QImage(m_width, m_height, QImage::Format_RGBA8888);
     if (m_image.isNull()) {
-        if (sizeChanged)
+        if (*sizeChanged)
             m_sizeChanged = true;
-        return;
+        return false;
     }
     m_image.fill(KPUtilInterface::toQColor(m_background));
     QPainter painter(&m_image);
@@ -217,10 +228,7 @@ void KPWhiteBoardObject::compose()
         if (m_pressureLayerUsed && !m_pressureLayer.isNull())
             painter.drawPixmap(0, 0, m_pressureLayer);
     }
-    painter.end();
-    if (sizeChanged)
-        destroyTexture();
-    uploadTexture();
+    return true;
 }
 
 // Without a graphics context (libobs running without video) there is nothing

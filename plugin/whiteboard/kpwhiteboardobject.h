@@ -126,7 +126,7 @@ private:
     friend class KPWhiteBoardItemObject;
 
     static bool isValidSide(long long side);
-    void compose();
+    bool compose(bool *sizeChanged);
     void redrawPressureLayer();
     void repaintCurrentStroke();
     void uploadTexture();
