@@ -152,9 +152,7 @@ TEST(Board, DeactivationDropsImageLayerAndTextureAndReactivationRedrawsThem)
 {
     KPWhiteBoardObject board(nullptr);
     board.updateWithSettings(boardSettings(KPWB::DRAW_ITEM_TYPE_PEN).get());
-    tablet(board, QEvent::TabletPress, {100, 100}, 1.0);
-    tablet(board, QEvent::TabletMove, {200, 100}, 1.0);
-    tablet(board, QEvent::TabletRelease, {200, 100}, 1.0);
+    tabletStroke(board, {100, 100}, {200, 100});
     const QImage drawn = compose(board);
     EXPECT_TRUE(isInk(drawn, 150, 100));
     const QImage layer = board.pressureLayer().toImage();
@@ -186,9 +184,7 @@ TEST(Board, ResetEmptiesListHistoryAndKeepsTheTool)
     KPWB::ItemProperty pen;
     pen.type = KPWB::DRAW_ITEM_TYPE_PEN;
     board.setCurrentItemProperty(pen);
-    tablet(board, QEvent::TabletPress, {100, 100}, 1.0);
-    tablet(board, QEvent::TabletMove, {200, 100}, 1.0);
-    tablet(board, QEvent::TabletRelease, {200, 100}, 1.0);
+    tabletStroke(board, {100, 100}, {200, 100});
     EXPECT_TRUE(isInk(compose(board), 150, 100));
     pen.type = KPWB::DRAW_ITEM_TYPE_LINE;
     board.setCurrentItemProperty(pen);

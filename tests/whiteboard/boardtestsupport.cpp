@@ -66,6 +66,13 @@ void tablet(KPWhiteBoardObject &board, QEvent::Type type, QPointF pos, double pr
     board.do_tablet_event(&event);
 }
 
+void tabletStroke(KPWhiteBoardObject &board, QPointF from, QPointF to)
+{
+    tablet(board, QEvent::TabletPress, from, 1.0);
+    tablet(board, QEvent::TabletMove, to, 1.0);
+    tablet(board, QEvent::TabletRelease, to, 1.0);
+}
+
 QImage compose(KPWhiteBoardObject &board)
 {
     board.do_video_tick();

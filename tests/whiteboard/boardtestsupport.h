@@ -40,6 +40,9 @@ void setShift(KPWhiteBoardObject &board, bool held);
 void tablet(KPWhiteBoardObject &board, QEvent::Type type, QPointF pos, double pressure,
             Qt::MouseButtons buttons = Qt::NoButton);
 
+// A finished full-pressure tablet stroke in a straight line.
+void tabletStroke(KPWhiteBoardObject &board, QPointF from, QPointF to);
+
 // Composes one frame and returns it.
 QImage compose(KPWhiteBoardObject &board);
 

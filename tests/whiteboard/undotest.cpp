@@ -133,9 +133,7 @@ TEST_F(Undo, ClearEmptiesThePressureLayer)
     KPWB::ItemProperty pen;
     pen.type = KPWB::DRAW_ITEM_TYPE_PEN;
     board.setCurrentItemProperty(pen);
-    tablet(board, QEvent::TabletPress, {100, 100}, 1.0);
-    tablet(board, QEvent::TabletMove, {200, 100}, 1.0);
-    tablet(board, QEvent::TabletRelease, {200, 100}, 1.0);
+    tabletStroke(board, {100, 100}, {200, 100});
     EXPECT_TRUE(isInk(compose(board), 150, 100));
     board.do_clear();
     const QPixmap layer = board.pressureLayer();
@@ -152,9 +150,7 @@ TEST_F(Undo, PressureStrokesFollowUndoAndRedoOnScreen)
     pen.type = KPWB::DRAW_ITEM_TYPE_PEN;
     board.setCurrentItemProperty(pen);
     const auto stroke = [this](int y) {
-        tablet(board, QEvent::TabletPress, {100, double(y)}, 1.0);
-        tablet(board, QEvent::TabletMove, {200, double(y)}, 1.0);
-        tablet(board, QEvent::TabletRelease, {200, double(y)}, 1.0);
+        tabletStroke(board, {100, double(y)}, {200, double(y)});
     };
     stroke(100);
     stroke(200);
