@@ -2,6 +2,9 @@
 # Runs a command with an X display: the current one if DISPLAY is set,
 # otherwise a private Xvfb server on a free display number, stopped afterwards.
 # Xvfb picks the number itself (-displayfd), so parallel runs never collide.
+# -noreset: by default the server resets whenever its last client leaves and
+# drops the connections arriving meanwhile, which fails short test programs
+# that start while another one exits.
 set -euo pipefail
 
 if [ -n "${DISPLAY:-}" ]; then
@@ -12,7 +15,7 @@ fifo_dir=$(mktemp -d)
 trap 'rm -rf "$fifo_dir"' EXIT
 mkfifo "$fifo_dir/display"
 
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$fifo_dir/display" >"$fifo_dir/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp -noreset 3>"$fifo_dir/display" >"$fifo_dir/xvfb.log" 2>&1 &
 xvfb_pid=$!
 trap 'kill "$xvfb_pid" 2>/dev/null || true; wait "$xvfb_pid" 2>/dev/null || true; rm -rf "$fifo_dir"' EXIT
 
