@@ -16,11 +16,11 @@ const char *const KeyTextY = "kp_wb_text_y";
 const char *const KeyText = "kp_wb_text";
 const char *const KeyFontSize = "kp_wb_text_font_size";
 
-// Far beyond any canvas, small enough that box arithmetic cannot overflow.
-const int CoordinateLimit = 1000000;
 const quint32 MaximumFontSize = 1000;
 
-int boundedCoordinate(long long value, const char *what)
+} // namespace
+
+int KPTextItemData::boundedCoordinate(long long value, const char *what)
 {
     const int truncated = int(qint32(value));
     const int bounded = qBound(-CoordinateLimit, truncated, CoordinateLimit);
@@ -29,12 +29,10 @@ int boundedCoordinate(long long value, const char *what)
     return bounded;
 }
 
-QPoint eventPoint(const obs_mouse_event *event)
+QPoint KPTextItemData::eventPoint(const obs_mouse_event *event)
 {
     return QPoint(boundedCoordinate(event->x, "x"), boundedCoordinate(event->y, "y"));
 }
-
-} // namespace
 
 KPTextItemData::KPTextItemData(KPTextItemHost *item)
     : m_whiteBoardItemObject(item), m_ft2Source(new ft2_source(this))

@@ -3,6 +3,7 @@
 // The editing side of a text box: keys, pointer, focus, status and the saved
 // text record, acting on the box's ft2_source.
 
+#include <QPoint>
 #include <QTime>
 
 #include <obs-data.h>
@@ -11,7 +12,6 @@
 class KPTextItemHost;
 class QImage;
 class QPainter;
-class QPoint;
 class ft2_source;
 
 class KPTextItemData
@@ -33,6 +33,12 @@ public:
         KeyDown = 0x01000015,
     };
     static constexpr int CursorBlinkMs = 600;
+    // Far beyond any canvas, small enough that box and drag arithmetic cannot overflow.
+    static constexpr int CoordinateLimit = 1000000;
+
+    // A coordinate from the host or a saved record, bounded to the limit (logged when cut).
+    static int boundedCoordinate(long long value, const char *what);
+    static QPoint eventPoint(const obs_mouse_event *event);
 
     explicit KPTextItemData(KPTextItemHost *item);
     ~KPTextItemData();

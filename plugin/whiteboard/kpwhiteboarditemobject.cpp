@@ -114,19 +114,22 @@ bool KPWhiteBoardItemObject::isText() const
 
 // ---- geometry ------------------------------------------------------------
 
+// The distances are taken in 64 bits: two points at opposite ends of the
+// integer range are more than an int apart. The constrained end always lies
+// between start and end, so it fits an int again.
 QPoint KPWhiteBoardItemObject::squareEnd(const QPoint &start, const QPoint &end)
 {
-    const int dx = std::abs(end.x() - start.x());
-    const int dy = std::abs(end.y() - start.y());
+    const qint64 dx = std::abs(qint64(end.x()) - start.x());
+    const qint64 dy = std::abs(qint64(end.y()) - start.y());
     if (dy < dx)
-        return QPoint(end.x() > start.x() ? start.x() + dy : start.x() - dy, end.y());
-    return QPoint(end.x(), end.y() > start.y() ? start.y() + dx : start.y() - dx);
+        return QPoint(int(end.x() > start.x() ? start.x() + dy : start.x() - dy), end.y());
+    return QPoint(end.x(), int(end.y() > start.y() ? start.y() + dx : start.y() - dx));
 }
 
 QPoint KPWhiteBoardItemObject::straightEnd(const QPoint &start, const QPoint &end)
 {
-    const int dx = std::abs(end.x() - start.x());
-    const int dy = std::abs(end.y() - start.y());
+    const qint64 dx = std::abs(qint64(end.x()) - start.x());
+    const qint64 dy = std::abs(qint64(end.y()) - start.y());
     if (dy < dx)
         return QPoint(end.x(), start.y());
     return QPoint(start.x(), end.y());
@@ -344,7 +347,7 @@ void KPWhiteBoardItemObject::mouse_pressed(const obs_mouse_event *event, int but
     // A left press starts the item afresh: movement of an earlier, abandoned
     // drag does not count for this one.
     m_moved = false;
-    const QPoint position(event->x, event->y);
+    const QPoint position = KPTextItemData::eventPoint(event);
     if (isStroke()) {
         m_points.clear();
         m_points.append(position);
@@ -370,7 +373,7 @@ void KPWhiteBoardItemObject::mouse_move(const obs_mouse_event *event, bool)
     if (!m_leftClicked)
         return;
     m_moved = true;
-    const QPoint position(event->x, event->y);
+    const QPoint position = KPTextItemData::eventPoint(event);
     if (isStroke()) {
         // Once a tablet has delivered samples, the mouse no longer draws.
         if (m_pressurePoints.isEmpty())
@@ -396,7 +399,7 @@ void KPWhiteBoardItemObject::mouse_released(const obs_mouse_event *event, int bu
     m_leftClicked = false;
     if (!m_moved)
         return;
-    const QPoint position(event->x, event->y);
+    const QPoint position = KPTextItemData::eventPoint(event);
     if (isStroke()) {
         m_points.append(position);
     } else {

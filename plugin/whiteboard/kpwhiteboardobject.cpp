@@ -422,7 +422,10 @@ void KPWhiteBoardObject::do_undo()
 {
     KP_LOG_SCOPE();
     QMutexLocker lock(&m_mutex);
+    // Filed like any other finished item: a text box loses its editing frame
+    // and cursor, or a later redo would bring them back for good.
     if (m_currentData && m_currentData->initialized()) {
+        m_currentData->clearFocus();
         appendToList(m_currentData);
         replaceCurrentItem();
     }
@@ -485,6 +488,7 @@ void KPWhiteBoardObject::do_clear()
     // A finished item still current joins the list as well (without an undo
     // step of its own), so that undoing the clear brings it back painted and saved.
     if (m_currentData && m_currentData->visible() && m_currentData->initialized()) {
+        m_currentData->clearFocus();
         cleared.append(m_currentData);
         m_items.append(m_currentData);
         replaceCurrentItem();

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 // libobs without video: the board composes into its image only.
 static auto *const g_environment = ::testing::AddGlobalTestEnvironment(
@@ -193,6 +194,32 @@ TEST(TextItem, focusLossFilesTheBoxUnfocused)
     EXPECT_EQ(t.board.items()[0], box);
     EXPECT_FALSE(box->textItemData()->source()->focused);
     EXPECT_EQ(t.frame().pixel(92, 77), qRgba(255, 255, 255, 255));
+}
+
+// Every way of filing a box being edited must drop its frame and cursor,
+// including the history commands that bring it back afterwards.
+TEST(TextItem, historyCommandsFileTheBoxUnfocused)
+{
+    const struct
+    {
+        const char *name;
+        std::vector<int> commands; // 1 undo, 2 redo, 3 clear
+    } cases[] = {{"undo, redo", {1, 2}}, {"clear, undo", {3, 1}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TextBoard t;
+        t.clickAt(100, 100);
+        t.type(QStringLiteral("ab"));
+        const QSharedPointer<KPWhiteBoardItemObject> box = t.board.currentItem();
+        for (int command : c.commands)
+            t.board.do_custom_callback(command, nullptr);
+        ASSERT_TRUE(t.board.items().contains(box));
+        EXPECT_TRUE(box->visible());
+        EXPECT_FALSE(box->textItemData()->source()->focused);
+        const QImage frame = t.frame();
+        EXPECT_GT(inkIn(frame, QRect(100, 85, 40, 30)), 20);
+        EXPECT_EQ(frame.pixel(92, 77), qRgba(255, 255, 255, 255)) << "no frame once filed";
+    }
 }
 
 TEST(TextItem, statusReportsEditingAndTheCursorLine)

@@ -1,4 +1,5 @@
 #include "boardtestsupport.h"
+#include "kptextdata.h"
 #include "kpwhiteboarditemobject.h"
 
 #include <QPainter>
@@ -6,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 using namespace boardtest;
 
@@ -42,6 +44,17 @@ TEST(ItemGeometry, ShiftSquaresBoxesAndStraightensLines)
     EXPECT_EQ(KPWhiteBoardItemObject::straightEnd({0, 0}, {10, 10}), QPoint(0, 10));
     EXPECT_EQ(KPWhiteBoardItemObject::normalizedBox(QPointF(100, 100), QPointF(40, 160)),
               QRectF(40, 100, 60, 60));
+}
+
+TEST(ItemGeometry, ShiftConstraintHoldsAcrossTheWholeIntegerRange)
+{
+    const int lo = std::numeric_limits<int>::min();
+    const int hi = std::numeric_limits<int>::max();
+    EXPECT_EQ(KPWhiteBoardItemObject::squareEnd({lo, lo}, {hi, hi}), QPoint(hi, hi));
+    EXPECT_EQ(KPWhiteBoardItemObject::squareEnd({lo, 0}, {hi, 5}), QPoint(lo + 5, 5));
+    EXPECT_EQ(KPWhiteBoardItemObject::squareEnd({0, hi}, {hi, lo}), QPoint(hi, 0));
+    EXPECT_EQ(KPWhiteBoardItemObject::straightEnd({lo, 0}, {hi, 5}), QPoint(hi, 0));
+    EXPECT_EQ(KPWhiteBoardItemObject::straightEnd({0, hi}, {5, lo}), QPoint(0, lo));
 }
 
 TEST(ItemGeometry, ArrowHeadIsTwelvePixelsOrAShareOfAShortShaft)
@@ -385,6 +398,35 @@ TEST(ItemMouse, ShiftOnReleaseStraightensALine)
     release(d.board, {30, 10});
     ASSERT_EQ(d.board.items().size(), 1);
     EXPECT_EQ(d.board.items()[0]->endPoint(), QPoint(30, 0));
+}
+
+// Far pointer positions are bounded before any arithmetic, as loaded text
+// positions are, and the constrained end keeps the shape.
+TEST(ItemMouse, FarShiftDragsSaveABoundedConstrainedEnd)
+{
+    const int lo = std::numeric_limits<int>::min();
+    const int hi = std::numeric_limits<int>::max();
+    const int limit = KPTextItemData::CoordinateLimit;
+    const struct
+    {
+        int type;
+        QPoint end;
+    } cases[] = {{KPWB::DRAW_ITEM_TYPE_RECT, {limit, limit}},
+                 {KPWB::DRAW_ITEM_TYPE_ELLIPSE, {limit, limit}},
+                 {KPWB::DRAW_ITEM_TYPE_LINE, {-limit, limit}},
+                 {KPWB::DRAW_ITEM_TYPE_ARROW, {-limit, limit}}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.type);
+        DrawingBoard d(c.type);
+        press(d.board, {lo, lo});
+        move(d.board, {0, 0});
+        setShift(d.board, true);
+        release(d.board, {hi, hi});
+        ASSERT_EQ(d.board.items().size(), 1);
+        EXPECT_EQ(d.board.items()[0]->startPoint(), QPoint(-limit, -limit));
+        EXPECT_EQ(d.board.items()[0]->endPoint(), c.end);
+        compose(d.board);
+    }
 }
 
 // ---- record --------------------------------------------------------------------
