@@ -14,8 +14,9 @@ void writeLogLine(int type, int level, const QString &line, const QString &conte
         return;
     const QString prepared = QString::fromLatin1(content.toUtf8());
     const QString text = kplog::composeLine(true, type, level, line, prepared, function, file);
-    const QByteArray bytes = text.toLatin1();
+    // Line and end-of-line in one write: the SDK's threads log at the same
+    // time as the interface thread, and two writes could let another line in between.
+    const QByteArray bytes = text.toLatin1() + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fputc('\n', stdout);
     std::fflush(stdout);
 }

@@ -7,7 +7,7 @@ LogScope::LogScope(const QString &line, const QString &function, const QString &
 {
     if (m_level < 0)
         return;
-    m_start = QTime::currentTime();
+    m_start.start();
     writeLogLine(kplog::TypeScope, m_level, m_line, QStringLiteral("ENTER"), m_function, m_file);
 }
 
@@ -15,7 +15,7 @@ LogScope::~LogScope()
 {
     if (m_level < 0)
         return;
-    const int elapsed = m_start.msecsTo(QTime::currentTime());
+    const qint64 elapsed = m_start.elapsed();
     writeLogLine(kplog::TypeScope, m_level, m_line, QStringLiteral("LEAVE=%1ms").arg(elapsed),
                  m_function, m_file);
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QString>
-#include <QTime>
+#include <QElapsedTimer>
 
 // Writes "ENTER" when constructed and "LEAVE=<n>ms" when destroyed, both as
 // type-5 lines at the scope's level. A negative level (probe only) produces
@@ -19,6 +19,7 @@ private:
     QString m_line;
     QString m_function;
     QString m_file;
-    QTime m_start;
+    // Monotonic: a scope that spans midnight or a clock change still lasts what it lasted.
+    QElapsedTimer m_start;
     int m_level;
 };

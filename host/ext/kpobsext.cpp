@@ -6,6 +6,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -40,7 +41,9 @@ struct HostFields {
 struct Registry {
 	std::mutex mutex;
 	std::map<std::string, HostFields> fields;
-	std::map<obs_source_t *, obs_data_t *> statusRecords;
+	// One record per source and querying thread: a query replaces only the
+	// record its own thread was given, never one another thread still reads.
+	std::map<obs_source_t *, std::map<std::thread::id, obs_data_t *>> statusRecords;
 };
 
 Registry &registry()
@@ -74,43 +77,65 @@ HostFields fieldsOf(obs_source_t *source)
 	return it == reg.fields.end() ? HostFields{} : it->second;
 }
 
-void forgetStatusRecord(void *, calldata_t *data)
+using ThreadRecords = std::map<std::thread::id, obs_data_t *>;
+
+void releaseRecords(const ThreadRecords &records)
+{
+	for (const auto &entry : records)
+		obs_data_release(entry.second);
+}
+
+void forgetStatusRecords(void *, calldata_t *data)
 {
 	auto *source = static_cast<obs_source_t *>(calldata_ptr(data, "source"));
-	obs_data_t *record = nullptr;
+	ThreadRecords records;
 	{
 		Registry &reg = registry();
 		std::lock_guard<std::mutex> lock(reg.mutex);
 		auto it = reg.statusRecords.find(source);
 		if (it == reg.statusRecords.end())
 			return;
-		record = it->second;
+		records.swap(it->second);
 		reg.statusRecords.erase(it);
 	}
-	obs_data_release(record);
+	releaseRecords(records);
 }
 
-// Keeps the newest record of each source and releases the one it replaces.
+// A null source has no destruction to wait for: its record lives with the
+// querying thread, until that thread's next null query or its end.
+struct NullSourceRecord {
+	obs_data_t *record = nullptr;
+	~NullSourceRecord() { obs_data_release(record); }
+};
+
+void keepNullSourceRecord(obs_data_t *record)
+{
+	static thread_local NullSourceRecord kept;
+	obs_data_release(kept.record);
+	kept.record = record;
+}
+
+// Keeps the newest record of each source for the calling thread and releases
+// the one it replaces.
 void keepStatusRecord(obs_source_t *source, obs_data_t *record)
 {
+	if (!source) {
+		keepNullSourceRecord(record);
+		return;
+	}
 	obs_data_t *previous = nullptr;
 	bool first = false;
 	{
 		Registry &reg = registry();
 		std::lock_guard<std::mutex> lock(reg.mutex);
-		auto it = reg.statusRecords.find(source);
-		first = it == reg.statusRecords.end();
-		if (first) {
-			reg.statusRecords.emplace(source, record);
-		} else {
-			previous = it->second;
-			it->second = record;
-		}
+		first = reg.statusRecords.find(source) == reg.statusRecords.end();
+		obs_data_t *&slot = reg.statusRecords[source][std::this_thread::get_id()];
+		previous = slot;
+		slot = record;
 	}
-	// A null source has nothing to tie the record to; it is kept until the next null query.
-	if (first && source)
+	if (first)
 		signal_handler_connect(obs_source_get_signal_handler(source), "destroy",
-				       forgetStatusRecord, nullptr);
+				       forgetStatusRecords, nullptr);
 	obs_data_release(previous);
 }
 
@@ -183,17 +208,16 @@ void kp_tablet_event(obs_source_t *source, void *event)
 
 void kp_obs_release_status_records(void)
 {
-	std::map<obs_source_t *, obs_data_t *> records;
+	decltype(Registry::statusRecords) records;
 	{
 		Registry &reg = registry();
 		std::lock_guard<std::mutex> lock(reg.mutex);
 		records.swap(reg.statusRecords);
 	}
 	for (auto &entry : records) {
-		if (entry.first)
-			signal_handler_disconnect(obs_source_get_signal_handler(entry.first),
-						  "destroy", forgetStatusRecord, nullptr);
-		obs_data_release(entry.second);
+		signal_handler_disconnect(obs_source_get_signal_handler(entry.first), "destroy",
+					  forgetStatusRecords, nullptr);
+		releaseRecords(entry.second);
 	}
 }
 

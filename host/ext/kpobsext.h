@@ -87,8 +87,8 @@ KP_OBS_EXT_API void kp_obs_set_log_encrypted(bool encrypted);
 /*
  * The source's status record as written by its status field (an empty record
  * when the source has none). The host keeps ownership: the record stays valid
- * until the next status query of the same source or the source's destruction;
- * the caller never releases it.
+ * until the same thread queries the same source again, the source is destroyed
+ * or the host releases all records; the caller never releases it.
  */
 KP_OBS_EXT_API obs_data_t *kp_obs_get_source_status(obs_source_t *source);
 

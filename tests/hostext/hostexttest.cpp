@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 auto *g_environment = ::testing::AddGlobalTestEnvironment(new KPObsTestEnvironment({true, false}));
@@ -148,6 +150,21 @@ TEST_F(HostExtension, StatusRecordsAreFreedByTheHost)
     const long before = bnum_allocs();
     createQueryRelease(5);
     EXPECT_TRUE(allocationsReturnTo(before)) << bnum_allocs() - before << " allocations left";
+}
+
+// A query on another thread must not free the record this thread still
+// reads (under AddressSanitizer a freed record is a hard failure).
+TEST_F(HostExtension, StatusRecordsStayValidForTheirThread)
+{
+    obs_source_t *source = obs_source_create("kp_test_extended", "e", nullptr, nullptr);
+    obs_data_t *mine = kp_obs_get_source_status(source);
+    obs_data_t *theirs = nullptr;
+    std::thread other([&] { theirs = kp_obs_get_source_status(source); });
+    other.join();
+    EXPECT_NE(mine, theirs);
+    EXPECT_EQ(obs_data_get_int(mine, "answer"), 42);
+    EXPECT_EQ(obs_data_get_int(theirs, "answer"), 42);
+    obs_source_release(source);
 }
 
 TEST(LogSwitch, SetterChangesTheAnswer)
