@@ -46,6 +46,12 @@ void initAppid(const QString &appId)
 CRtcObject::CRtcObject(QObject *parent) : QObject(parent)
 {
     KP_LOG_SCOPE_LEVEL(1);
+    // The engine is process-wide: a new wrapper gives back the one it replaces,
+    // whose threads would otherwise run on with nobody to release them.
+    if (g_engine) {
+        KP_LOG(2, QStringLiteral("releasing the previous engine"));
+        g_engine->release(true);
+    }
     g_engine = createRtcEngine();
     vendor::rtc::RtcEngineContext context;
     context.eventHandler = &g_eventHandler;

@@ -27,7 +27,7 @@ void MainWindow::on_pushButton_clicked()
 {
     if (!m_rtc) {
         initAppid(m_appId);
-        m_rtc = new CRtcObject();
+        m_rtc = new CRtcObject(this);
         connect(m_rtc->getEventHander(), SIGNAL(sigFirstRemoteVideoDecoded(uid_t,int,int,int)), this,
                 SLOT(onFirstRemoteVideoDecoded(uid_t,int,int,int)), Qt::AutoConnection);
     }

@@ -10,8 +10,11 @@
 
 #include <thread>
 
+#include <QPointer>
+
 #include <gtest/gtest.h>
 
+#include "crtcobject.h"
 #include "mainwindow.h"
 #include "probelog.h"
 #include "recordingengine.h"
@@ -115,6 +118,16 @@ TEST_F(MainWindowTest, FirstClickCreatesWrapperAndJoinsInOrder)
     RecordingEngine::calls().clear();
     RecordingEngine::last()->handler()->onFirstRemoteVideoDecoded(9, 640, 360, 12);
     EXPECT_EQ(RecordingEngine::calls().filter("setupRemoteVideo").size(), 1);
+}
+
+TEST_F(MainWindowTest, WindowOwnsTheWrapperItCreates)
+{
+    auto *window = new MainWindow;
+    window->findChild<QPushButton *>("pushButton")->click();
+    const QPointer<CRtcObject> wrapper = window->findChild<CRtcObject *>();
+    ASSERT_FALSE(wrapper.isNull());
+    delete window;
+    EXPECT_TRUE(wrapper.isNull());
 }
 
 TEST_F(MainWindowTest, ClickWhenJoinedOnlyLeaves)

@@ -61,7 +61,10 @@ RecordingEngine *RecordingEngine::last()
 
 void RecordingEngine::release(bool)
 {
-    note(QStringLiteral("release"));
+    note(QStringLiteral("releaseEngine"));
+    if (g_last == this)
+        g_last = nullptr;
+    delete this;
 }
 
 int RecordingEngine::initialize(const vendor::rtc::RtcEngineContext &context)
