@@ -18,10 +18,16 @@
 namespace {
 
 // Settings travel as libobs reads them from JSON: integers stay integers.
+// libobs refuses a whole record for one integer beyond 64 bits; a step that
+// went on without it would silently do nothing.
 obs_data_t *settingsFrom(const QJsonObject &step)
 {
     const QJsonObject settings = step.value(QStringLiteral("settings")).toObject();
-    return obs_data_create_from_json(QJsonDocument(settings).toJson(QJsonDocument::Compact).constData());
+    obs_data_t *data =
+        obs_data_create_from_json(QJsonDocument(settings).toJson(QJsonDocument::Compact).constData());
+    if (!data)
+        throw KPStepError(QStringLiteral("libobs cannot read the settings (an integer out of range?)"));
+    return data;
 }
 
 bool typeExists(const QString &type)
@@ -252,7 +258,11 @@ void KPHostPlayer::load(const QJsonObject &step)
     QFile file(from);
     if (!file.open(QIODevice::ReadOnly))
         throw KPStepError(QStringLiteral("cannot read %1").arg(from));
-    OBSDataAutoRelease settings = obs_data_create_from_json(file.readAll().constData());
+    const QByteArray json = file.readAll();
+    // libobs takes any JSON value and reads a top-level array as an empty record.
+    if (!QJsonDocument::fromJson(json).isObject())
+        throw KPStepError(QStringLiteral("%1 is not a settings record (a JSON object)").arg(from));
+    OBSDataAutoRelease settings = obs_data_create_from_json(json.constData());
     if (!settings)
         throw KPStepError(QStringLiteral("%1 is not a settings record").arg(from));
     const QString name = KPHostScript::text(step, "name");

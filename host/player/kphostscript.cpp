@@ -6,6 +6,7 @@
 #include <QVector>
 
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -68,6 +69,11 @@ bool isInteger(const QJsonValue &value)
     return std::floor(d) == d && std::fabs(d) < 9.0e15;
 }
 
+bool fitsInt(double value)
+{
+    return value >= std::numeric_limits<int>::min() && value <= std::numeric_limits<int>::max();
+}
+
 bool hasKind(const QJsonValue &value, Kind kind)
 {
     switch (kind) {
@@ -116,6 +122,12 @@ void KPHostScript::checkStep(const QJsonObject &step)
         }
         if (!hasKind(value, field.kind))
             throw KPStepError(QStringLiteral("field \"%1\" must be %2").arg(field.name, kindName(field.kind)));
+        // Integer fields reach libobs as 32-bit values; a larger one would arrive as 0.
+        if (field.kind == Kind::Integer && !fitsInt(value.toDouble()))
+            throw KPStepError(QStringLiteral("field \"%1\" must be from %2 to %3")
+                                  .arg(field.name)
+                                  .arg(std::numeric_limits<int>::min())
+                                  .arg(std::numeric_limits<int>::max()));
     }
     const auto actions = allowedActions().constFind(kind.toString());
     if (actions != allowedActions().constEnd()) {

@@ -2,6 +2,7 @@
 
 #include "kphostplay.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QSet>
@@ -49,9 +50,23 @@ TEST(Player, FaultyStepsFailWithTheirIndexAndReason)
          "step 0 (create): unknown source type \"no_such_type\""},
         {R"({"steps": [{"do": "load", "name": "a", "type": "x", "from": "missing.json"}]})",
          "step 0 (load): cannot read missing.json"},
+        // Input that libobs would drop silently.
+        {R"({"steps": [{"do": "create", "name": "wb", "type": "kp_source_whiteboard"},
+             {"do": "update", "name": "wb", "settings": {"kp_wb_width": 18446744073709551615}}]})",
+         "step 1 (update): libobs cannot read the settings"},
+        {R"({"steps": [{"do": "create", "name": "wb", "type": "kp_source_whiteboard"},
+             {"do": "mouse", "name": "wb", "action": "down", "x": 4294967296, "y": 2}]})",
+         "step 1 (mouse): field \"x\" must be from -2147483648 to 2147483647"},
+        {R"({"steps": [{"do": "load", "name": "a", "type": "kp_source_whiteboard", "from": "array.json"}]})",
+         "step 0 (load): array.json is not a settings record"},
     };
     for (const auto &entry : cases) {
         QTemporaryDir dir;
+        QDir(dir.path()).mkpath(QStringLiteral("out"));
+        QFile array(dir.filePath(QStringLiteral("out/array.json")));
+        ASSERT_TRUE(array.open(QIODevice::WriteOnly));
+        array.write(R"([{"kp_wb_data": {"kp_wb_data_datas": []}}])");
+        array.close();
         const KPHostRun run = playHostScriptText(dir.path(), entry.first);
         EXPECT_NE(run.exitCode, 0) << entry.first.constData();
         const QStringList lines = run.standardError.split('\n', Qt::SkipEmptyParts);
