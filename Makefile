@@ -5,10 +5,13 @@ BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 JOBS ?= $(shell nproc)
 DEMO_OUT ?= out/demo
+SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 60
 # libobs renders with OpenGL on an X display: start a virtual one when there is none.
 XRUN := ./scripts/with-display.sh
 
-.PHONY: all deps configure build demo test probe install clean
+.PHONY: all deps configure build demo test sanitize fuzz probe install clean
 
 all: build
 
@@ -30,6 +33,14 @@ demo: build
 test: build
 	$(XRUN) ctest --test-dir $(BUILD_DIR) --output-on-failure --timeout 300 -j2
 
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
+# any report fails (see scripts/sanitize).
+sanitize: deps
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DKP_SANITIZE=address,undefined
+	cmake --build $(SANITIZE_DIR) -j$(JOBS)
+	./scripts/sanitize/run-tests.sh $(SANITIZE_DIR)
+
 # Builds and starts the RTC probe (under a virtual X server when DISPLAY is unset).
 probe: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS) --target rtc-probe
@@ -39,4 +50,4 @@ install: build
 	cmake --install $(BUILD_DIR)
 
 clean:
-	rm -rf $(BUILD_DIR) out
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) out

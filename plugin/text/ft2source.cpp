@@ -80,15 +80,29 @@ bool ft2_source::hasSelection() const
     return anchorStart != anchorEnd;
 }
 
+int ft2_source::cellAtOrBefore(int index) const
+{
+    const auto after = std::upper_bound(cells.cbegin(), cells.cend(), index,
+                                        [](int wanted, const TextCell &cell) { return wanted < cell.index; });
+    return int(after - cells.cbegin()) - 1;
+}
+
 QLine ft2_source::getAnchorIndexLine(int index) const
 {
     KP_LOG_SCOPE();
     const int L = lineHeight();
     if (cells.isEmpty())
         return QLine(textX, textY, textX, textY + L);
-    if (index >= 0 && index < cells.size()) {
-        const TextCell &cell = cells.at(index);
+    const int at = index >= 0 ? cellAtOrBefore(index) : cells.size() - 1;
+    if (at < 0)
+        return QLine(textX, textY, textX, textY + L);
+    const TextCell &cell = cells.at(at);
+    if (cell.index == index)
         return QLine(cell.x, cell.y, cell.x, cell.y + cell.height);
+    // Within a line's characters right of the canvas: the cursor stands at the edge.
+    if (at < cells.size() - 1) {
+        const int right = cell.x + cell.width;
+        return QLine(right, cell.y, right, cell.y + cell.height);
     }
     const TextCell &last = cells.last();
     if (last.ch == QLatin1Char('\n')) {
@@ -106,6 +120,7 @@ int ft2_source::indexAt(const QPoint &point) const
     int result = 0;
     bool lineFound = false;
     bool found = false;
+    int previousEnd = -1;
     for (int i = 0; i < cells.size(); ++i) {
         const TextCell &cell = cells.at(i);
         const bool onLine = cell.y <= py && py < cell.y + cell.height;
@@ -118,11 +133,15 @@ int ft2_source::indexAt(const QPoint &point) const
             lineFound = true;
             qDebug() << "i" << i << "c" << cell.ch;
         }
-        result = i;
+        // After characters right of the canvas the cursor stays at the edge,
+        // just behind the last character that shows.
+        const bool afterHidden = previousEnd >= 0 && cell.index != previousEnd;
+        result = afterHidden ? previousEnd : cell.index;
         if (px < cell.x + cell.width / 2 || cell.ch == QLatin1Char('\n')) {
             found = true;
             break;
         }
+        previousEnd = cell.index + 1;
     }
     if (!cells.isEmpty()) {
         const TextCell &last = cells.last();
@@ -131,9 +150,9 @@ int ft2_source::indexAt(const QPoint &point) const
         // other line: its top row belongs to it too.
         if (last.ch == QLatin1Char('\n')) {
             if (!lineFound && last.y + L <= py && py < last.y + last.height + L)
-                result = cells.size();
+                result = layoutEnd;
         } else if (lineFound && !found) {
-            result = cells.size();
+            result = layoutEnd;
         }
     }
     qDebug() << "isFoundY" << lineFound << "index" << result;
@@ -253,7 +272,7 @@ void ft2_source::moveCursorRight()
 {
     if (hasSelection()) {
         anchorStart = anchorEnd;
-    } else if (anchorStart < quint32(cells.size())) {
+    } else if (anchorStart < quint32(layoutEnd)) {
         ++anchorStart;
         anchorEnd = anchorStart;
     } else {
@@ -390,29 +409,41 @@ void ft2_source::buildSelectionRects()
     }
 }
 
+// Characters right of the canvas are neither measured nor painted: a line of
+// a million characters costs no more than the part of it that shows.
 ft2_source::Layout ft2_source::layoutText()
 {
     Layout layout;
     const int L = lineHeight();
     qint64 x = textX;
     qint64 y = textY;
+    layoutEnd = text.size();
     for (int i = 0; i < text.size(); ++i) {
         if (y >= qint64(maxHeight)) {
             layout.overflow = true;
+            layoutEnd = i;
             break;
         }
         const QChar ch = text.at(i);
         const bool newline = ch == QLatin1Char('\n');
+        if (!newline && x > qint64(maxWidth)) {
+            layout.overflow = true;
+            const int next = text.indexOf(QLatin1Char('\n'), i);
+            if (next < 0)
+                break;
+            i = next - 1;
+            continue;
+        }
         const int advance = newline ? 0 : glyphAdvance(ch);
         const QRect rect(int(x), int(y), advance, L);
-        cells.append(TextCell{rect.x(), rect.y(), advance, L, ch});
+        cells.append(TextCell{rect.x(), rect.y(), advance, L, ch, i});
         if (cellSelected(i, rect))
             layout.highlight.append(rect);
         if (newline) {
             y += L;
             x = textX;
         } else {
-            layout.drawn.append(i);
+            layout.drawn.append(cells.size() - 1);
             x += advance;
         }
         // A line that starts right of the canvas does not fit either.

@@ -19,6 +19,8 @@ class KPTextItemData;
 class QPainter;
 
 // One laid-out character in canvas pixels. A newline cell has width 0.
+// Characters right of the canvas get no cell, so a cell carries the index of
+// its character in the text.
 struct TextCell
 {
     int x = 0;
@@ -26,6 +28,7 @@ struct TextCell
     int width = 0;
     int height = 0;
     QChar ch;
+    int index = 0;
 };
 
 // A glyph cache entry: the glyph's horizontal advance in whole pixels.
@@ -97,6 +100,9 @@ public:
     FT_Face fontFace = nullptr;
     KPTextItemData *owner = nullptr;
     QList<TextCell> cells;
+    // Index of the first character the layout stopped at (below the canvas),
+    // or the text's length when every line was reached.
+    int layoutEnd = 0;
     QList<QRect> selectionRects;
     QString text;
 
@@ -109,6 +115,8 @@ private:
         bool overflow = false;
     };
 
+    // The cell of the character at or before the text index, or -1.
+    int cellAtOrBefore(int index) const;
     int glyphAdvance(QChar ch);
     int measureGlyph(FT_UInt glyphIndex) const;
     void clearGlyphCache();

@@ -191,3 +191,31 @@ TEST(TextLayout, charactersBelowTheCanvasGetNoCellButSurviveBackspace)
     item.key(KPTextItemData::KeyBackspace);
     EXPECT_EQ(text.text, lines.mid(3));
 }
+
+// A line far wider than the canvas lays out only what shows: the characters
+// right of the edge get no cell, yet hit test, cursor and editing still find
+// their place in the text.
+TEST(TextLayout, charactersRightOfTheCanvasGetNoCell)
+{
+    const int wide = 100000;
+    PlacedText item(QString(wide, QLatin1Char('a')) + QStringLiteral("\nbc"), QSize(400, 200));
+    ft2_source &text = item.text();
+    ASSERT_FALSE(text.cells.isEmpty());
+    EXPECT_LT(text.cells.size(), 100);
+    EXPECT_EQ(text.cells.last().index, wide + 2);
+    EXPECT_EQ(text.layoutEnd, wide + 3);
+    const TextCell &edge = text.cells.at(text.cells.size() - 4);
+    EXPECT_GT(edge.x + edge.width, 400) << "the character across the edge keeps its cell";
+
+    const int firstLine = text.cells.first().y + 5;
+    EXPECT_EQ(text.indexAt(QPoint(edge.x + edge.width - 1, firstLine)), edge.index + 1);
+    EXPECT_EQ(text.indexAt(QPoint(1000, firstLine)), edge.index + 1) << "behind the last shown character";
+    EXPECT_EQ(text.getAnchorIndexLine(wide / 2).x1(), edge.x + edge.width) << "cursor at the edge";
+    EXPECT_EQ(text.getAnchorIndexLine(wide + 1).x1(), 100) << "the next line starts as usual";
+
+    text.anchorStart = text.anchorEnd = quint32(wide);
+    item.type(QStringLiteral("z"));
+    item.paint();
+    EXPECT_EQ(text.text.mid(wide - 1, 3), QStringLiteral("az\n"));
+    EXPECT_EQ(text.cells.last().index, wide + 3);
+}
