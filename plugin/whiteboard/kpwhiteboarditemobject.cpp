@@ -6,9 +6,9 @@
 #include "kpwhiteboardobject.h"
 
 #include <QPainter>
-#include <QPainterPath>
 #include <QTabletEvent>
 
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -34,15 +34,11 @@ const int kDotAlpha = 0x88;
 const int kAlphaPenAlpha = 128;
 const double kAlphaPenWidth = 10.0;
 
-QPainterPath polyline(const QList<QPoint> &points)
+// A stroke is painted in one pass, however many points it has.
+void drawPolyline(QPainter *painter, const QVector<QPoint> &points)
 {
-    QPainterPath path;
-    if (points.isEmpty())
-        return path;
-    path.moveTo(points.first());
-    for (int i = 1; i < points.size(); ++i)
-        path.lineTo(points.at(i));
-    return path;
+    if (!points.isEmpty())
+        painter->drawPolyline(points.constData(), points.size());
 }
 
 // Reads a coordinate only when the record holds it; otherwise it keeps its value.
@@ -218,7 +214,7 @@ void KPWhiteBoardItemObject::paint(QPainter *painter, int)
         break;
     case KPWB::DRAW_ITEM_TYPE_PEN:
         if (m_pressurePoints.isEmpty())
-            painter->drawPath(polyline(m_points));
+            drawPolyline(painter, m_points);
         else if (m_pressureRepaint)
             repaintPressureStroke();
         break;
@@ -244,7 +240,7 @@ void KPWhiteBoardItemObject::paintStroke(QPainter *painter) const
     const double scale = m_whiteBoardObject ? m_whiteBoardObject->itemScale() : 1.0;
     pen.setWidth(static_cast<int>(scale * kAlphaPenWidth));
     painter->setPen(pen);
-    painter->drawPath(polyline(m_points));
+    drawPolyline(painter, m_points);
 }
 
 void KPWhiteBoardItemObject::setPressurePen(double pressure)
@@ -256,35 +252,32 @@ void KPWhiteBoardItemObject::setPressurePen(double pressure)
     m_pen.setColor(m_pressureColor);
 }
 
-// One live segment from the last sample to this one, into the pressure layer.
-void KPWhiteBoardItemObject::drawPressureSegment(const PressurePoint &sample)
+// One segment from the last sample to this one, into the pressure layer.
+void KPWhiteBoardItemObject::drawPressureSegment(QPainter *painter, const PressurePoint &sample)
 {
     const QPointF position(sample.x, sample.y);
-    QPixmap &layer = m_whiteBoardObject->m_pressureLayer;
-    if (!layer.isNull()) {
-        QPainter painter(&layer);
-        painter.setRenderHint(QPainter::Antialiasing);
-        setPressurePen(sample.pressure);
-        painter.setPen(m_pen);
-        painter.drawLine(QLineF(m_lastPressurePoint, position));
-    }
+    setPressurePen(sample.pressure);
+    painter->setPen(m_pen);
+    painter->drawLine(QLineF(m_lastPressurePoint, position));
     m_lastPressurePoint = position;
 }
 
 // Each segment takes its width from its far sample, as when drawn live, so
-// the repaint matches the live stroke exactly.
+// the repaint matches the live stroke exactly. One painter serves the whole
+// stroke: opening one per segment costs more than the segment itself.
 void KPWhiteBoardItemObject::repaintPressureStroke()
 {
     // Without a layer the request waits for the next composition.
     if (!m_whiteBoardObject || m_whiteBoardObject->m_pressureLayer.isNull())
         return;
     m_pressureRepaint = false;
-    const QList<PressurePoint> samples = m_pressurePoints;
-    if (samples.size() < 2)
+    if (m_pressurePoints.size() < 2)
         return;
-    m_lastPressurePoint = QPointF(samples.first().x, samples.first().y);
-    for (int i = 1; i < samples.size(); ++i)
-        drawPressureSegment(samples.at(i));
+    QPainter painter(&m_whiteBoardObject->m_pressureLayer);
+    painter.setRenderHint(QPainter::Antialiasing);
+    m_lastPressurePoint = QPointF(m_pressurePoints.first().x, m_pressurePoints.first().y);
+    for (int i = 1; i < m_pressurePoints.size(); ++i)
+        drawPressureSegment(&painter, m_pressurePoints.at(i));
 }
 
 // ---- input ---------------------------------------------------------------
@@ -306,7 +299,13 @@ void KPWhiteBoardItemObject::do_tablet_event(QTabletEvent *event)
         if (!m_tabletPressed)
             break;
         m_pressurePoints.append(sample);
-        drawPressureSegment(sample);
+        if (!m_whiteBoardObject->m_pressureLayer.isNull()) {
+            QPainter painter(&m_whiteBoardObject->m_pressureLayer);
+            painter.setRenderHint(QPainter::Antialiasing);
+            drawPressureSegment(&painter, sample);
+        } else {
+            m_lastPressurePoint = QPointF(sample.x, sample.y);
+        }
         break;
     case QEvent::TabletRelease:
         // A barrel button still held keeps the stroke going.
@@ -537,6 +536,7 @@ void KPWhiteBoardItemObject::readPoints(obs_data_t *data)
         return;
     obs_data_array_t *points = obs_data_get_array(data, kPointsKey);
     const size_t count = obs_data_array_count(points);
+    m_points.reserve(m_points.size() + int(qMin<size_t>(count, INT_MAX / 2)));
     for (size_t i = 0; i < count; ++i) {
         obs_data_t *element = obs_data_array_item(points, i);
         m_points.append(QPoint(static_cast<int>(obs_data_get_int(element, kPointXKey)),
@@ -553,6 +553,7 @@ void KPWhiteBoardItemObject::readPressurePoints(obs_data_t *data)
     KP_LOG(1, QStringLiteral("update pressure points."));
     obs_data_array_t *samples = obs_data_get_array(data, kPressureKey);
     const size_t count = obs_data_array_count(samples);
+    m_pressurePoints.reserve(m_pressurePoints.size() + int(qMin<size_t>(count, INT_MAX / 2)));
     for (size_t i = 0; i < count; ++i) {
         obs_data_t *element = obs_data_array_item(samples, i);
         m_pressurePoints.append({obs_data_get_double(element, kPressureXKey),

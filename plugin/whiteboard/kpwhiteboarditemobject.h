@@ -6,7 +6,6 @@
 #include <QBrush>
 #include <QColor>
 #include <QLineF>
-#include <QList>
 #include <QPen>
 #include <QPoint>
 #include <QPointF>
@@ -75,8 +74,8 @@ public:
     bool initialized() const { return m_initialized; }
     QPoint startPoint() const { return m_startPoint; }
     QPoint endPoint() const { return m_endPoint; }
-    const QList<QPoint> &points() const { return m_points; }
-    const QList<PressurePoint> &pressurePoints() const { return m_pressurePoints; }
+    const QVector<QPoint> &points() const { return m_points; }
+    const QVector<PressurePoint> &pressurePoints() const { return m_pressurePoints; }
     // The text state of a text item; null until a text item first needs it.
     KPTextItemData *textItemData() const { return m_textItemData; }
 
@@ -119,7 +118,7 @@ private:
     QPoint paintedEnd(bool square) const;
     void paintStroke(QPainter *painter) const;
     void setPressurePen(double pressure);
-    void drawPressureSegment(const PressurePoint &sample);
+    void drawPressureSegment(QPainter *painter, const PressurePoint &sample);
     void readPoints(obs_data_t *data);
     void readPressurePoints(obs_data_t *data);
     void writePoints(obs_data_t *data) const;
@@ -138,10 +137,11 @@ private:
     bool m_moved = false;
     QPoint m_startPoint;
     QPoint m_endPoint;
-    QList<QPoint> m_points;
+    // Stored flat (8 and 24 bytes a point): strokes can hold millions of points.
+    QVector<QPoint> m_points;
     bool m_tabletPressed = false;
     QPointF m_lastPressurePoint;
-    QList<PressurePoint> m_pressurePoints;
+    QVector<PressurePoint> m_pressurePoints;
     QBrush m_brush;
     QPen m_pen;
     QColor m_pressureColor;

@@ -13,13 +13,20 @@ export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:detect_stack_use_after_retur
 export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 
-# libobs unloads Mesa's driver at shutdown, after which its leaks could only
-# be reported as "<unknown module>"; a preloaded library is never unloaded.
-# The sanitizer runtime then no longer comes first in the library list, which
-# is harmless here since the runtime is linked into every test program.
-driver=$(ls /usr/lib/*/dri/swrast_dri.so 2>/dev/null | head -n 1 || true)
-if [ -n "$driver" ]; then
-    export LD_PRELOAD="$driver${LD_PRELOAD:+:$LD_PRELOAD}"
+# libobs unloads its OpenGL module, and with it Mesa's driver, at shutdown;
+# the statics they still hold would then be reported as leaks from an
+# "<unknown module>". Preloaded libraries are never unloaded, so their statics
+# stay reachable. The sanitizer runtime then no longer comes first in the
+# library list, which is harmless since every test program links it.
+preload=""
+for pattern in '/usr/lib/*/libobs-opengl.so.[0-9]*' '/usr/lib/*/dri/swrast_dri.so'; do
+    library=$(compgen -G "$pattern" | head -n 1 || true)
+    if [ -n "$library" ]; then
+        preload="$preload${preload:+:}$library"
+    fi
+done
+if [ -n "$preload" ]; then
+    export LD_PRELOAD="$preload${LD_PRELOAD:+:$LD_PRELOAD}"
     export ASAN_OPTIONS="$ASAN_OPTIONS:verify_asan_link_order=0"
 fi
 

@@ -231,7 +231,9 @@ TEST_F(RtcSdkTest, EngineKeptUntilExitCallsNoDestroyedHandler)
     setenv("VENDOR_RTC_SIM_STATS_PERIOD_MS", "1", 1);
     EXPECT_EXIT(
         {
-            IRtcEngine *engine = createRtcEngine(); // never released
+            // Never released, but still referenced at exit, as a program's
+            // engine pointer would be.
+            static IRtcEngine *engine = createRtcEngine();
             RtcEngineContext context;
             context.eventHandler = &g_staticHandler;
             context.appId = "0123456789abcdef0123456789abcdef";

@@ -189,7 +189,7 @@ TEST(ItemPaint, LineEllipseAndFreehandAreOnePixelWide)
     release(d.board, {200, 250});
     ASSERT_EQ(d.board.items().size(), 3);
     EXPECT_EQ(d.board.items()[2]->points(),
-              (QList<QPoint>{{50, 250}, {100, 250}, {150, 250}, {200, 250}}));
+              (QVector<QPoint>{{50, 250}, {100, 250}, {150, 250}, {200, 250}}));
 
     const QImage frame = compose(d.board);
     EXPECT_NEAR(redOnWhiteCoverage(frame, 100, 40, 60), 1.0, 0.1);
@@ -328,7 +328,7 @@ TEST(ItemPressure, MouseMovesAfterTabletSamplesAddNoPoints)
     tablet(p.board, QEvent::TabletPress, {100, 100}, 0.5);
     press(p.board, {10, 10});
     move(p.board, {20, 20});
-    EXPECT_EQ(p.board.currentItem()->points(), QList<QPoint>{QPoint(10, 10)});
+    EXPECT_EQ(p.board.currentItem()->points(), QVector<QPoint>{QPoint(10, 10)});
 }
 
 // ---- mouse life cycle ----------------------------------------------------------
@@ -501,7 +501,7 @@ TEST(ItemRecord, MissingKeysStillGiveAnItem)
     const auto read = KPWhiteBoardItemObject::createFromData(&board, record.get());
     ASSERT_TRUE(read);
     EXPECT_EQ(read->endPoint(), QPoint(33, 0));
-    EXPECT_EQ(read->points(), (QList<QPoint>{{1, -1}, {0, 0}, {3, -3}}));
+    EXPECT_EQ(read->points(), (QVector<QPoint>{{1, -1}, {0, 0}, {3, -3}}));
 
     EXPECT_FALSE(KPWhiteBoardItemObject::createFromData(&board, nullptr));
     EXPECT_FALSE(KPWhiteBoardItemObject::createFromData(nullptr, record.get()));
