@@ -8,9 +8,9 @@ shift
 
 # Reports fail the process: AddressSanitizer and LeakSanitizer exit non-zero,
 # UndefinedBehaviorSanitizer stops at the first report (the build also turns
-# recovery off). Library-internal leaks are suppressed in lsan.supp.
+# recovery off). Library-internal leaks are suppressed in scripts/lsan.supp.
 export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1:detect_stack_use_after_return=0:strict_string_checks=0${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
-export LSAN_OPTIONS="suppressions=$here/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+export LSAN_OPTIONS="suppressions=$here/../lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 
 # libobs unloads its OpenGL module, and with it Mesa's driver, at shutdown;
