@@ -10,6 +10,7 @@
 #include <util/base.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -29,14 +30,20 @@ void tick(KPWhiteBoardObject &board)
 
 extern "C" int LLVMFuzzerInitialize(int *argc, char ***argv)
 {
-    base_set_log_handler(dropLine, nullptr);
-    qInstallMessageHandler(dropQtMessage);
     // Text boxes paint with QPainter and need a GUI application, not a screen.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    static QGuiApplication app(*argc, *argv);
+    // Kept to the end: Qt's offscreen platform leaves its screen behind when
+    // the application is destroyed at exit.
+    static QGuiApplication *app = new QGuiApplication(*argc, *argv);
+    Q_UNUSED(app);
     // libobs without video: settings records and the board's locking only.
-    if (!obs_startup("en-US", nullptr, nullptr))
+    if (!obs_startup("en-US", nullptr, nullptr)) {
+        std::fprintf(stderr, "fuzz_board: libobs did not start\n");
         std::abort();
+    }
+    // From here on the board's diagnostic lines would only slow the fuzzer.
+    base_set_log_handler(dropLine, nullptr);
+    qInstallMessageHandler(dropQtMessage);
     return 0;
 }
 

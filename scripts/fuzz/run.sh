@@ -17,6 +17,7 @@ export ASAN_OPTIONS="detect_leaks=1:halt_on_error=1${ASAN_OPTIONS:+:$ASAN_OPTION
 export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 
-exec "$build_dir/fuzz/fuzz_board" -max_total_time="$seconds" -max_len=65536 -timeout=60 \
+# libobs starts only with an X display, even without video.
+exec "$root/scripts/with-display.sh" "$build_dir/fuzz/fuzz_board" -max_total_time="$seconds" -max_len=65536 -timeout=60 \
     -rss_limit_mb=4096 -print_final_stats=1 -artifact_prefix="$artifacts/" \
     "$corpus" "$root/fuzz/corpus"
