@@ -57,8 +57,67 @@ void BM_BoardTick(benchmark::State &state)
     }
 }
 
+// A saved stroke of a million points of the given type (6 with pressure
+// samples when pressure is set, else plain points).
+obs_data_t *hugeStrokeRecord(int type, bool pressure)
+{
+    obs_data_t *item = obs_data_create();
+    obs_data_t *tool = obs_data_create();
+    obs_data_set_int(tool, "kp_wb_draw_type", type);
+    obs_data_set_int(tool, "kp_wb_draw_color", 0xff0000ff);
+    obs_data_set_obj(item, "kp_wb_data_itemProperty", tool);
+    obs_data_release(tool);
+    obs_data_array_t *points = obs_data_array_create();
+    for (int i = 0; i < 1000000; ++i) {
+        obs_data_t *point = obs_data_create();
+        const int x = (i * 7) % 1200 + 20, y = (i / 171) % 680 + 20;
+        if (pressure) {
+            obs_data_set_double(point, "kp_wb_pressure_points_x", x);
+            obs_data_set_double(point, "kp_wb_pressure_points_y", y);
+            obs_data_set_double(point, "kp_wb_pressure_points_pressure", 0.5);
+        } else {
+            obs_data_set_int(point, "kp_wb_data_points_x", x);
+            obs_data_set_int(point, "kp_wb_data_points_y", y);
+        }
+        obs_data_array_push_back(points, point);
+        obs_data_release(point);
+    }
+    obs_data_set_array(item, pressure ? "kp_wb_pressure_points" : "kp_wb_data_points", points);
+    obs_data_array_release(points);
+    obs_data_array_t *items = obs_data_array_create();
+    obs_data_array_push_back(items, item);
+    obs_data_release(item);
+    obs_data_t *content = obs_data_create();
+    obs_data_set_array(content, "kp_wb_data_datas", items);
+    obs_data_array_release(items);
+    obs_data_t *settings = obs_data_create();
+    obs_data_set_obj(settings, "kp_wb_data", content);
+    obs_data_release(content);
+    return settings;
+}
+
+// Loading a stroke of a million points and painting it, then painting it
+// again after hide and show (arguments: type, pressure samples).
+void BM_HugeStroke(benchmark::State &state)
+{
+    base_set_log_handler(dropLine, nullptr);
+    qInstallMessageHandler(dropQtMessage);
+    obs_data_t *record = hugeStrokeRecord(int(state.range(0)), state.range(1) != 0);
+    for (auto _ : state) {
+        KPWhiteBoardObject board(nullptr);
+        board.setSize(1280, 720);
+        board.load(record);
+        board.do_video_tick();
+        board.setActive(false);
+        board.setActive(true);
+        board.do_video_tick();
+    }
+    obs_data_release(record);
+}
+
 } // namespace
 
+BENCHMARK(BM_HugeStroke)->Args({6, 0})->Args({8, 0})->Args({6, 1})->Unit(benchmark::kSecond)->Iterations(1);
 BENCHMARK(BM_BoardTick)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)

@@ -34,11 +34,25 @@ const int kDotAlpha = 0x88;
 const int kAlphaPenAlpha = 128;
 const double kAlphaPenWidth = 10.0;
 
-// A stroke is painted in one pass, however many points it has.
+// Strokes up to this many points are stroked as one polyline. Qt's stroker
+// and rasterizer slow down far more than linearly with the length of one
+// path, so longer strokes are stroked in pieces of this size, each starting
+// where the last ended.
+const int kStrokePiece = 2048;
+
 void drawPolyline(QPainter *painter, const QVector<QPoint> &points)
 {
-    if (!points.isEmpty())
-        painter->drawPolyline(points.constData(), points.size());
+    for (int first = 0; first < points.size() - 1; first += kStrokePiece)
+        painter->drawPolyline(points.constData() + first, qMin(kStrokePiece + 1, points.size() - first));
+}
+
+QRect strokeBounds(const QVector<QPoint> &points, int penWidth)
+{
+    QRect bounds;
+    for (const QPoint &point : points)
+        bounds |= QRect(point, QSize(1, 1));
+    const int margin = penWidth + 2;
+    return bounds.adjusted(-margin, -margin, margin, margin);
 }
 
 // Reads a coordinate only when the record holds it; otherwise it keeps its value.
@@ -239,8 +253,32 @@ void KPWhiteBoardItemObject::paintStroke(QPainter *painter) const
     QPen pen(color);
     const double scale = m_whiteBoardObject ? m_whiteBoardObject->itemScale() : 1.0;
     pen.setWidth(static_cast<int>(scale * kAlphaPenWidth));
-    painter->setPen(pen);
-    drawPolyline(painter, m_points);
+    if (m_points.size() <= kStrokePiece) {
+        painter->setPen(pen);
+        drawPolyline(painter, m_points);
+        return;
+    }
+    // Pieces of a translucent stroke would darken where they overlap: they
+    // are stroked opaque into a layer, which is then laid on at the alpha.
+    const QRect bounds = strokeBounds(m_points, pen.width())
+                             .intersected(QRect(0, 0, painter->device()->width(), painter->device()->height()));
+    if (bounds.isEmpty())
+        return;
+    QImage layer(bounds.size(), QImage::Format_ARGB32_Premultiplied);
+    layer.fill(Qt::transparent);
+    {
+        QPainter layerPainter(&layer);
+        layerPainter.setRenderHints(painter->renderHints());
+        layerPainter.translate(-bounds.topLeft());
+        color.setAlpha(255);
+        pen.setColor(color);
+        layerPainter.setPen(pen);
+        drawPolyline(&layerPainter, m_points);
+    }
+    painter->save();
+    painter->setOpacity(kAlphaPenAlpha / 255.0);
+    painter->drawImage(bounds.topLeft(), layer);
+    painter->restore();
 }
 
 void KPWhiteBoardItemObject::setPressurePen(double pressure)
