@@ -6,6 +6,8 @@
 #include "kputilinterface.h"
 #include "kpwhiteboardobject.h"
 
+#include <QImageReader>
+
 #include <obs-module.h>
 #include <util/platform.h>
 
@@ -33,6 +35,16 @@ int64_t modificationTime(const QString &path)
     return static_cast<int64_t>(info.st_mtime);
 }
 
+// libobs's GIF decoder keeps an allocation of every file whose header reads
+// but whose frames do not: such a file is refused before it gets there.
+bool gifDecodes(const QString &path)
+{
+    if (!path.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive))
+        return true;
+    QImageReader reader(path, "gif");
+    return !reader.read().isNull();
+}
+
 // Called inside the graphics context.
 void freePicture(KPImagePluginList *list)
 {
@@ -46,10 +58,10 @@ void freePicture(KPImagePluginList *list)
 // that rendering and the animation clock never see one half decoded. A
 // picture that did not decode, or whose texture could not be made, counts as
 // no picture at all: the source never sizes or draws itself from it.
-bool installPicture(KPImagePluginList *list, const QByteArray &file)
+bool installPicture(KPImagePluginList *list, const QString &path)
 {
     gs_image_file decoded;
-    gs_image_file_init(&decoded, file.constData());
+    gs_image_file_init(&decoded, gifDecodes(path) ? path.toUtf8().constData() : nullptr);
     obs_enter_graphics();
     freePicture(list);
     list->image = decoded;
@@ -208,7 +220,7 @@ void kp_image_source_load(KPImagePluginList *list)
     // examination keeps the reload check from loading nothing every second.
     list->fileTimestamp = modificationTime(path);
     if (!path.isEmpty()) {
-        const bool usable = installPicture(list, path.toUtf8());
+        const bool usable = installPicture(list, path);
         list->updateTimeElapsed = 0.0f;
         list->setSize(list->pictureWidth, list->pictureHeight);
         if (!usable)

@@ -5,6 +5,7 @@
 #include "kphostplay.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
 
@@ -44,7 +45,9 @@ const char Script[] = R"({
     {"do": "command", "name": "single", "number": 1},
     {"do": "render", "name": "single", "out": "pen-undone.png"},
     {"do": "command", "name": "single", "number": 2},
-    {"do": "render", "name": "single", "out": "pen-redone.png"}
+    {"do": "render", "name": "single", "out": "pen-redone.png"},
+    {"do": "update", "name": "single", "settings": {"file": "broken.gif"}},
+    {"do": "render", "name": "single", "out": "broken.png"}
   ]
 })";
 
@@ -66,6 +69,11 @@ TEST(ImageSourceEndToEnd, DrawingsStayWithTheirPictureAcrossSwitchesAndHiding)
     QImage b(200, 100, QImage::Format_RGB32);
     b.fill(Qt::green);
     ASSERT_TRUE(a.save(out.filePath(QStringLiteral("a.png"))) && b.save(out.filePath(QStringLiteral("b.png"))));
+    // A GIF whose header reads but whose frames do not.
+    QFile broken(out.filePath(QStringLiteral("broken.gif")));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray("GIF89a\x0a\x00\x0a\x00\x91\x00\x00", 13) + QByteArray(12, '\0') + "garbage");
+    broken.close();
 
     const KPHostRun run = playHostScriptText(dir.path(), Script);
     ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
@@ -86,5 +94,7 @@ TEST(ImageSourceEndToEnd, DrawingsStayWithTheirPictureAcrossSwitchesAndHiding)
     EXPECT_TRUE(isRed(pen.pixelColor(100, 50)));
     EXPECT_EQ(frame("pen-undone.png").pixelColor(100, 50), QColor(Qt::green));
     EXPECT_EQ(frame("pen-redone.png"), pen);
+    EXPECT_EQ(frame("broken.png").size(), QSize(1, 1));
+    EXPECT_TRUE(run.log.contains(QStringLiteral("failed to load texture broken.gif")));
     EXPECT_TRUE(run.log.contains(QStringLiteral("Number of memory leaks: 0")));
 }
