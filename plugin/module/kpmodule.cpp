@@ -1,6 +1,7 @@
 #include "kpmodule.h"
 
 #include "kpobsext.h"
+#include "kpslideshow.h"
 #include "kpwhiteboard.h"
 
 #include <util/text-lookup.h>
@@ -61,8 +62,10 @@ void registerSources()
     registerRecord(g_whiteboardInfo);
     (void)g_obsoleteImageInfo;
     (void)g_singleImageInfo;
-    (void)g_cloudSlideshowInfo;
-    (void)g_imageSlideshowInfo;
+    kp_fill_slideshow_info(&g_cloudSlideshowInfo, "kp_clound_source", ss_get_name_cloud);
+    registerRecord(g_cloudSlideshowInfo);
+    kp_fill_slideshow_info(&g_imageSlideshowInfo, "kp_image_source", ss_get_name_image);
+    registerRecord(g_imageSlideshowInfo);
 }
 
 } // namespace kpmodule
