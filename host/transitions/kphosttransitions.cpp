@@ -184,6 +184,24 @@ void renderTransition(void *data, gs_effect_t *)
     obs_transition_video_render(transitionOf(data)->source, renderSides);
 }
 
+float outgoingVolume(void *, float t)
+{
+    return 1.0f - t;
+}
+
+float incomingVolume(void *, float t)
+{
+    return t;
+}
+
+// libobs asks every transition for audio; the sides' sound crosses over.
+bool renderAudio(void *data, uint64_t *tsOut, obs_source_audio_mix *audio, uint32_t mixers,
+                 size_t channels, size_t sampleRate)
+{
+    return obs_transition_audio_render(transitionOf(data)->source, tsOut, audio, mixers, channels,
+                                       sampleRate, outgoingVolume, incomingVolume);
+}
+
 const char *fadeName(void *)
 {
     return "Fade";
@@ -211,6 +229,7 @@ obs_source_info transitionInfo(const char *id, const char *(*getName)(void *),
     info.destroy = destroyTransition;
     info.update = updateTransition;
     info.video_render = renderTransition;
+    info.audio_render = renderAudio;
     if (directed) {
         info.get_defaults = directionDefaults;
         info.get_properties = directionProperties;
