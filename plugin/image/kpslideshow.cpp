@@ -85,6 +85,19 @@ obs_source_t *currentSlide(slideshow *ss)
     return obs_source_get_ref(ss->files.array[ss->cur_item].source);
 }
 
+// libobs answers a type it does not know (or a create that failed) with a
+// placeholder source that has no data; such a source would show nothing and
+// take no input, so it counts as not created.
+obs_source_t *realSource(obs_source_t *source)
+{
+    if (source && !obs_obj_get_data(source)) {
+        KP_LOG(1, QStringLiteral("source of type %1 has no data.").arg(QLatin1String(obs_source_get_id(source))));
+        obs_source_release(source);
+        return nullptr;
+    }
+    return source;
+}
+
 obs_source_t *create_slide_source(const char *path)
 {
     obs_data_t *settings = obs_data_create();
@@ -93,7 +106,7 @@ obs_source_t *create_slide_source(const char *path)
     obs_data_set_bool(settings, "kp_wb_hideHandwriting", false);
     obs_source_t *source = obs_source_create_private(kSlideType, nullptr, settings);
     obs_data_release(settings);
-    return source;
+    return realSource(source);
 }
 
 // Index of the entry showing path, or files.num.
@@ -181,7 +194,7 @@ obs_source_t *newTransitionIfChanged(slideshow *ss, const TransitionRow &row)
     if (ss->tr_name && std::strcmp(ss->tr_name, row.name) == 0)
         return nullptr;
     KP_LOG(1, QStringLiteral("new transition type: %1").arg(QLatin1String(row.id)));
-    obs_source_t *transition = obs_source_create_private(row.id, nullptr, nullptr);
+    obs_source_t *transition = realSource(obs_source_create_private(row.id, nullptr, nullptr));
     ss->tr_name = row.name;
     if (transition && row.direction) {
         obs_data_t *direction = obs_data_create();

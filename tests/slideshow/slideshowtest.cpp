@@ -1,0 +1,249 @@
+// The slideshow sources inside real libobs with OpenGL: the plug-in is loaded
+// as a module, slideshows are created by id and shown on the output, input
+// arrives through libobs and the host extension, and frames are read back.
+
+#include "kplogcapture.h"
+#include "kpobsext.h"
+#include "kpobstestenvironment.h"
+#include "kpslideshow.h"
+
+#include <QDir>
+#include <QImage>
+#include <QTemporaryDir>
+
+#include <obs.hpp>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+auto *g_environment = ::testing::AddGlobalTestEnvironment(new KPObsTestEnvironment({true, true}));
+
+void waitTicks(int count = 3)
+{
+    EXPECT_TRUE(KPObsTestEnvironment::runtime().waitTicks(count, 5000));
+}
+
+// A slideshow on the output; libobs applies updates on the next tick, so each
+// update waits for it.
+class Slideshow
+{
+public:
+    explicit Slideshow(const char *type = "kp_image_source")
+        : m_source(obs_source_create(type, "slideshow", nullptr, nullptr))
+    {
+        m_item = KPObsTestEnvironment::runtime().show(m_source);
+        waitTicks();
+    }
+    ~Slideshow()
+    {
+        KPObsTestEnvironment::runtime().removeFromOutput(m_item);
+        obs_source_release(m_source);
+    }
+    void show(const QString &file, const char *transition = "cut")
+    {
+        OBSDataAutoRelease settings = obs_data_create();
+        obs_data_set_string(settings, "file", file.toUtf8().constData());
+        obs_data_set_string(settings, "transition", transition);
+        update(settings);
+    }
+    void update(obs_data_t *settings)
+    {
+        obs_source_update(m_source, settings);
+        waitTicks();
+    }
+    obs_source_t *source() const { return m_source; }
+    // The transition libobs sees as the slideshow's active child.
+    obs_source_t *transition() const
+    {
+        obs_source_t *found = nullptr;
+        obs_source_enum_active_sources(
+            m_source,
+            [](obs_source_t *, obs_source_t *child, void *param) {
+                *static_cast<obs_source_t **>(param) = child;
+            },
+            &found);
+        return found;
+    }
+
+private:
+    obs_source_t *m_source;
+    obs_sceneitem_t *m_item;
+};
+
+int count(const KPLogCapture &log, const QString &content)
+{
+    return log.linesWithContent(content).size();
+}
+
+} // namespace
+
+TEST(Slideshow, TransitionNamesSelectTableRowsCaseInsensitively)
+{
+    struct Step
+    {
+        const char *name;
+        const char *newType; // null: no new transition
+        const char *direction;
+    };
+    const Step steps[] = {
+        {"cut", "fade_transition", ""},
+        {"no_such_transition", nullptr, ""},
+        {"FADE", "fade_transition", ""},
+        {"fade", nullptr, ""},
+        {"Swipe_To_Right", "swipe_transition", "right"},
+        {"slide_to_left", "slide_transition", "left"},
+    };
+    Slideshow ss;
+    KPLogCapture log;
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        log.clear();
+        obs_source_t *before = ss.transition();
+        ss.show(QStringLiteral("/nonexistent/picture.png"), step.name);
+        EXPECT_EQ(count(log, QStringLiteral("direction is:%1").arg(QLatin1String(step.direction))), 1);
+        obs_source_t *after = ss.transition();
+        ASSERT_NE(after, nullptr);
+        if (!step.newType) {
+            EXPECT_EQ(after, before);
+            EXPECT_EQ(log.lines().filter(QStringLiteral("new transition type")).size(), 0);
+            continue;
+        }
+        EXPECT_NE(after, before);
+        EXPECT_STREQ(obs_source_get_id(after), step.newType);
+        OBSDataAutoRelease settings = obs_source_get_settings(after);
+        EXPECT_STREQ(obs_data_get_string(settings, "direction"), *step.direction ? step.direction : "");
+    }
+}
+
+TEST(Slideshow, EmptyFileChangesNothing)
+{
+    Slideshow ss;
+    KPLogCapture log;
+    ss.show(QString(), "fade");
+    EXPECT_EQ(count(log, QStringLiteral("cur file is:, files count:0")), 1);
+    EXPECT_TRUE(log.lines().filter(QStringLiteral("in tr_name")).isEmpty());
+    EXPECT_EQ(ss.transition(), nullptr);
+}
+
+TEST(Slideshow, WithoutPicturesEveryForwardedCallDoesNothing)
+{
+    Slideshow ss;
+    ss.show(QStringLiteral("/nonexistent/picture.png"));
+    KPLogCapture log;
+    obs_mouse_event mouse = {0, 10, 10};
+    obs_source_send_mouse_click(ss.source(), &mouse, 0, false, 1);
+    obs_source_send_mouse_move(ss.source(), &mouse, false);
+    obs_source_send_mouse_click(ss.source(), &mouse, 0, true, 1);
+    obs_source_send_mouse_wheel(ss.source(), &mouse, 0, 120);
+    obs_key_event key = {0, const_cast<char *>("a"), 0, 0, 0};
+    obs_source_send_key_click(ss.source(), &key, false);
+    obs_source_send_focus(ss.source(), true);
+    kp_obs_custom_callback(ss.source(), 3, nullptr);
+    kp_tablet_event(ss.source(), nullptr);
+    obs_data_t *status = kp_obs_get_source_status(ss.source());
+    EXPECT_EQ(obs_data_first(status), nullptr);
+    EXPECT_EQ(count(log, QStringLiteral("ss->files.num :0, ss->cur_item:0")), 1);
+    EXPECT_EQ(count(log, QStringLiteral("ss_image_focus focus:1")), 1);
+    EXPECT_EQ(obs_source_get_width(ss.source()), 0u);
+    EXPECT_EQ(obs_source_get_height(ss.source()), 0u);
+    EXPECT_EQ(KPObsTestEnvironment::runtime().renderSource(ss.source()).size(), QSize(1, 1));
+}
+
+TEST(Slideshow, DefaultsAndPropertySheetWithoutSource)
+{
+    OBSDataAutoRelease defaults = obs_get_source_defaults("kp_clound_source");
+    EXPECT_STREQ(obs_data_get_string(defaults, "transition"), "cut");
+    EXPECT_EQ(obs_data_get_int(defaults, "slide_time"), 8000);
+    EXPECT_EQ(obs_data_get_int(defaults, "transition_speed"), 100);
+    EXPECT_STREQ(obs_data_get_string(defaults, "use_custom_size"), "Automatic");
+    EXPECT_TRUE(obs_data_get_bool(defaults, "unload"));
+    EXPECT_TRUE(obs_data_get_bool(defaults, "active"));
+    EXPECT_FALSE(obs_data_get_bool(defaults, "hideHandwriting"));
+    EXPECT_EQ(obs_data_get_int(defaults, "kp_wb_draw_size"), 20);
+
+    obs_properties_t *sheet = obs_get_source_properties("kp_image_source");
+    ASSERT_NE(sheet, nullptr);
+    obs_property_t *transition = obs_properties_get(sheet, "transition");
+    ASSERT_EQ(obs_property_list_item_count(transition), 6u);
+    EXPECT_STREQ(obs_property_list_item_string(transition, 0), "cut");
+    EXPECT_STREQ(obs_property_list_item_string(transition, 5), "slide_to_right");
+    obs_property_t *slideTime = obs_properties_get(sheet, "slide_time");
+    EXPECT_EQ(obs_property_int_min(slideTime), 50);
+    EXPECT_EQ(obs_property_int_max(slideTime), 3600000);
+    EXPECT_EQ(obs_property_int_step(slideTime), 50);
+    obs_property_t *size = obs_properties_get(sheet, "use_custom_size");
+    ASSERT_EQ(obs_property_list_item_count(size), 6u);
+    EXPECT_STREQ(obs_property_list_item_string(size, 5), "1280x720");
+    const char *listFolder = obs_property_editable_list_default_path(obs_properties_get(sheet, "c_data_name_file_list"));
+    EXPECT_TRUE(!listFolder || !*listFolder);
+    const char *fileFolder = obs_property_path_default_path(obs_properties_get(sheet, "file"));
+    EXPECT_TRUE(!fileFolder || !*fileFolder);
+    obs_properties_destroy(sheet);
+}
+
+TEST(Slideshow, CustomSizeReadsSizesAndAspectRatios)
+{
+    struct Case
+    {
+        const char *text;
+        uint32_t width, height;       // largest picture
+        uint32_t wantWidth, wantHeight;
+    };
+    const Case cases[] = {
+        {"1280x720", 0, 0, 1280, 720},
+        {"1280x720", 300, 200, 1280, 720},
+        {"16:9", 1000, 1000, 1777, 1000},
+        {"4:3", 1600, 900, 1600, 1200},
+        {"1:1", 500, 500, 500, 500},
+        {"Automatic", 640, 480, 640, 480},
+        {"anything", 640, 480, 640, 480},
+        {"0x720", 640, 480, 640, 480},
+        {"-5x10", 640, 480, 640, 480},
+        {"99999x99999", 640, 480, 640, 480},
+        {"16:0", 640, 480, 640, 480},
+        {"16:9", 0, 0, 0, 0},
+    };
+    for (const Case &c : cases) {
+        uint32_t width = c.width;
+        uint32_t height = c.height;
+        ss_custom_size(c.text, "Automatic", &width, &height);
+        EXPECT_EQ(width, c.wantWidth) << c.text;
+        EXPECT_EQ(height, c.wantHeight) << c.text;
+    }
+    for (const char *yes : {".png", ".PNG", ".Jpeg", ".jpg", ".gif", ".bmp", ".TGA"})
+        EXPECT_TRUE(is_image_extension(yes)) << yes;
+    for (const char *no : {".txt", ".pngx", "", "png"})
+        EXPECT_FALSE(is_image_extension(no)) << no;
+    EXPECT_FALSE(is_image_extension(nullptr));
+}
+
+TEST(Slideshow, FirstCustomSizeGivesTheTransitionCanvas)
+{
+    Slideshow ss;
+    OBSDataAutoRelease settings = obs_data_create();
+    obs_data_set_string(settings, "file", "/nonexistent/picture.png");
+    obs_data_set_string(settings, "use_custom_size", "1280x720");
+    ss.update(settings);
+    ASSERT_NE(ss.transition(), nullptr);
+    uint32_t width = 0;
+    uint32_t height = 0;
+    obs_transition_get_size(ss.transition(), &width, &height);
+    EXPECT_EQ(width, 1280u);
+    EXPECT_EQ(height, 720u);
+}
+
+TEST(Slideshow, RemovingItReleasesItsTransition)
+{
+    bool destroyed = false;
+    {
+        Slideshow ss;
+        ss.show(QStringLiteral("/nonexistent/picture.png"), "fade");
+        ASSERT_NE(ss.transition(), nullptr);
+        signal_handler_connect(obs_source_get_signal_handler(ss.transition()), "destroy",
+                               [](void *param, calldata_t *) { *static_cast<bool *>(param) = true; },
+                               &destroyed);
+    }
+    waitTicks(5);
+    EXPECT_TRUE(destroyed);
+}
