@@ -8,7 +8,9 @@
 #include "kpslideshow.h"
 
 #include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QTabletEvent>
 #include <QTemporaryDir>
 
 #include <obs.hpp>
@@ -128,8 +130,9 @@ TEST(Slideshow, EmptyFileChangesNothing)
 
 TEST(Slideshow, WithoutPicturesEveryForwardedCallDoesNothing)
 {
+    QTemporaryDir empty; // a folder without pictures fills nothing
     Slideshow ss;
-    ss.show(QStringLiteral("/nonexistent/picture.png"));
+    ss.show(empty.path());
     KPLogCapture log;
     obs_mouse_event mouse = {0, 10, 10};
     obs_source_send_mouse_click(ss.source(), &mouse, 0, false, 1);
@@ -246,4 +249,232 @@ TEST(Slideshow, RemovingItReleasesItsTransition)
     }
     waitTicks(5);
     EXPECT_TRUE(destroyed);
+}
+
+namespace {
+
+constexpr long long kBlack = 0xff000000LL;
+
+// Plain pictures of one colour each, written where the slideshow reads them.
+QString picture(const QTemporaryDir &dir, const QString &name, QColor color, QSize size = {200, 100},
+                const char *format = "PNG")
+{
+    QImage image(size, QImage::Format_RGBA8888);
+    image.fill(color);
+    const QString path = dir.filePath(name);
+    EXPECT_TRUE(image.save(path, format)) << name.toStdString();
+    return path;
+}
+
+QImage frameOf(Slideshow &ss, int ticks = 10)
+{
+    waitTicks(ticks);
+    return KPObsTestEnvironment::runtime().renderSource(ss.source());
+}
+
+void useTool(Slideshow &ss, const QString &file, long long type)
+{
+    OBSDataAutoRelease tool = obs_data_create();
+    obs_data_set_string(tool, "file", file.toUtf8().constData());
+    obs_data_set_int(tool, "kp_wb_draw_type", type);
+    obs_data_set_int(tool, "kp_wb_draw_color", kBlack);
+    obs_data_set_int(tool, "kp_wb_draw_size", 4);
+    ss.update(tool);
+}
+
+void drag(Slideshow &ss, QPoint from, QPoint to)
+{
+    obs_mouse_event event = {0, from.x(), from.y()};
+    obs_source_send_mouse_click(ss.source(), &event, 0, false, 1);
+    event.x = (from.x() + to.x()) / 2;
+    event.y = (from.y() + to.y()) / 2;
+    obs_source_send_mouse_move(ss.source(), &event, false);
+    event.x = to.x();
+    event.y = to.y();
+    obs_source_send_mouse_move(ss.source(), &event, false);
+    obs_source_send_mouse_click(ss.source(), &event, 0, true, 1);
+}
+
+// A rectangle from (20, 20) to (120, 80): its thin, antialiased left edge
+// darkens some pixel near x 20 against the plain picture.
+bool hasRectangle(const QImage &frame)
+{
+    const QColor plain = frame.pixelColor(150, 90);
+    for (int x = 18; x <= 22; ++x) {
+        const QColor edge = frame.pixelColor(x, 50);
+        if (plain.red() + plain.green() + plain.blue() - edge.red() - edge.green() - edge.blue() > 80)
+            return true;
+    }
+    return false;
+}
+
+// Qt writes neither GIF nor TGA: a one-pixel red GIF and an uncompressed
+// red TGA of 200 by 100 are written byte by byte.
+void writeBytes(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    QFile file(dir.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray redGif()
+{
+    static const char bytes[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
+                                ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
+    return QByteArray(bytes, sizeof(bytes) - 1);
+}
+
+QByteArray redTga()
+{
+    QByteArray bytes(18, '\0');
+    bytes[2] = 2; // uncompressed true colour
+    bytes[12] = char(200);
+    bytes[14] = char(100);
+    bytes[16] = 32;
+    bytes[17] = 0x28; // top-left origin, 8 alpha bits
+    for (int i = 0; i < 200 * 100; ++i)
+        bytes.append("\x00\x00\xff\xff", 4); // blue, green, red, alpha
+    return bytes;
+}
+
+OBSSourceAutoRelease slideOnAir(Slideshow &ss)
+{
+    return ss.transition() ? obs_transition_get_active_source(ss.transition()) : nullptr;
+}
+
+} // namespace
+
+TEST(SlideshowPictures, EachPictureKeepsItsDrawings)
+{
+    QTemporaryDir dir;
+    const QString red = picture(dir, QStringLiteral("red.png"), Qt::red);
+    const QString green = picture(dir, QStringLiteral("green.png"), Qt::green);
+    Slideshow ss;
+    ss.show(red);
+    useTool(ss, red, 1);
+    drag(ss, {20, 20}, {120, 80});
+    QImage frame = frameOf(ss);
+    ASSERT_EQ(frame.size(), QSize(200, 100));
+    EXPECT_EQ(frame.pixelColor(150, 90), QColor(Qt::red));
+    EXPECT_TRUE(hasRectangle(frame));
+
+    KPLogCapture log;
+    ss.show(green);
+    EXPECT_EQ(count(log, QStringLiteral("not find")), 1);
+    frame = frameOf(ss);
+    EXPECT_EQ(frame.pixelColor(150, 90), QColor(Qt::green));
+    EXPECT_FALSE(hasRectangle(frame));
+
+    log.clear();
+    ss.show(red);
+    EXPECT_EQ(count(log, QStringLiteral("find")), 1);
+    frame = frameOf(ss);
+    EXPECT_EQ(frame.pixelColor(150, 90), QColor(Qt::red));
+    EXPECT_TRUE(hasRectangle(frame));
+
+    // The same picture with the same transition only re-applies the settings.
+    log.clear();
+    ss.show(red);
+    EXPECT_EQ(count(log, QStringLiteral("transition start.")), 0);
+    EXPECT_TRUE(log.lines().filter(QStringLiteral("new transition type")).isEmpty());
+    EXPECT_TRUE(hasRectangle(frameOf(ss)));
+}
+
+TEST(SlideshowPictures, CommandsTabletAndStatusReachThePictureOnAir)
+{
+    QTemporaryDir dir;
+    const QString red = picture(dir, QStringLiteral("red.png"), Qt::red);
+    Slideshow ss;
+    ss.show(red);
+    useTool(ss, red, 1);
+    drag(ss, {20, 20}, {120, 80});
+    ASSERT_TRUE(hasRectangle(frameOf(ss)));
+    kp_obs_custom_callback(ss.source(), 1, nullptr); // undo
+    EXPECT_FALSE(hasRectangle(frameOf(ss)));
+
+    useTool(ss, red, 6);
+    for (auto type : {QEvent::TabletPress, QEvent::TabletMove, QEvent::TabletRelease}) {
+        const QPointF pos = type == QEvent::TabletPress ? QPointF(20, 20) : QPointF(20, 80);
+        QTabletEvent event(type, pos, pos, QTabletEvent::Stylus, QTabletEvent::Pen, 1.0, 0, 0, 0, 0,
+                           0, Qt::NoModifier, 1, Qt::LeftButton, Qt::LeftButton);
+        kp_tablet_event(ss.source(), &event);
+    }
+    EXPECT_TRUE(hasRectangle(frameOf(ss)));
+
+    useTool(ss, red, 7);
+    obs_mouse_event click = {0, 60, 40};
+    obs_source_send_mouse_click(ss.source(), &click, 0, false, 1);
+    obs_source_send_mouse_click(ss.source(), &click, 0, true, 1);
+    obs_data_t *status = kp_obs_get_source_status(ss.source());
+    EXPECT_TRUE(obs_data_get_bool(status, "kp_wb_text_item_editing"));
+}
+
+TEST(SlideshowPictures, AFolderAddsItsPicturesAndShowsTheFirst)
+{
+    QTemporaryDir dir;
+    picture(dir, QStringLiteral("a.png"), Qt::red);
+    picture(dir, QStringLiteral("b.JPG"), Qt::red, {200, 100}, "JPG");
+    picture(dir, QStringLiteral("c.Bmp"), Qt::red, {200, 100}, "BMP");
+    picture(dir, QStringLiteral("d.jpeg"), Qt::red, {200, 100}, "JPG");
+    writeBytes(dir, QStringLiteral("e.gif"), redGif());
+    writeBytes(dir, QStringLiteral("f.TGA"), redTga());
+    picture(dir, QStringLiteral("notes.txt"), Qt::red);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub.png")));
+    picture(dir, QStringLiteral("sub.png/inner.png"), Qt::red);
+
+    Slideshow ss;
+    KPLogCapture log;
+    ss.show(dir.path());
+    kp_obs_get_source_status(ss.source());
+    EXPECT_EQ(count(log, QStringLiteral("ss->files.num :6, ss->cur_item:0")), 1);
+
+    // The first slide keeps its own picture, not the folder it came from.
+    OBSSourceAutoRelease first = slideOnAir(ss);
+    ASSERT_NE(first, nullptr);
+    OBSDataAutoRelease own = obs_source_get_settings(first);
+    EXPECT_TRUE(QString::fromUtf8(obs_data_get_string(own, "file")).startsWith(dir.path() + QLatin1Char('/')));
+    const QImage frame = frameOf(ss);
+    ASSERT_EQ(frame.width(), int(obs_source_get_width(first)));
+    ASSERT_GT(frame.width(), 0);
+    EXPECT_EQ(frame.pixelColor(frame.width() / 2, frame.height() / 2), QColor(Qt::red));
+
+    obs_properties_t *sheet = obs_source_properties(ss.source());
+    EXPECT_STREQ(obs_property_path_default_path(obs_properties_get(sheet, "file")),
+                 (dir.path() + QLatin1Char('/')).toUtf8().constData());
+    obs_properties_destroy(sheet);
+}
+
+TEST(SlideshowPictures, AspectRatioWidensTheCanvasOfTheFirstFill)
+{
+    QTemporaryDir dir;
+    const QString square = picture(dir, QStringLiteral("square.png"), Qt::blue, {1000, 1000});
+    Slideshow ss;
+    OBSDataAutoRelease settings = obs_data_create();
+    obs_data_set_string(settings, "file", square.toUtf8().constData());
+    obs_data_set_string(settings, "use_custom_size", "16:9");
+    ss.update(settings);
+    uint32_t width = 0;
+    uint32_t height = 0;
+    obs_transition_get_size(ss.transition(), &width, &height);
+    EXPECT_EQ(width, 1777u);
+    EXPECT_EQ(height, 1000u);
+}
+
+TEST(SlideshowPictures, RemovingItReleasesEverySlide)
+{
+    QTemporaryDir dir;
+    int destroyed = 0;
+    {
+        Slideshow ss;
+        for (const char *name : {"a.png", "b.png"}) {
+            ss.show(picture(dir, QLatin1String(name), Qt::red));
+            OBSSourceAutoRelease slide = slideOnAir(ss);
+            ASSERT_NE(slide, nullptr);
+            signal_handler_connect(obs_source_get_signal_handler(slide), "destroy",
+                                   [](void *param, calldata_t *) { ++*static_cast<int *>(param); },
+                                   &destroyed);
+        }
+    }
+    waitTicks(5);
+    EXPECT_EQ(destroyed, 2);
 }
