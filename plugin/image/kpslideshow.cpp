@@ -181,6 +181,16 @@ obs_source_t *swapTransition(slideshow *ss, obs_source_t *fresh)
     return old;
 }
 
+// A new transition starts from the picture on air: a fresh transition alone
+// has no outgoing side, so the switch would fade or swipe in from nothing.
+void takeOver(obs_source_t *fresh, obs_source_t *old)
+{
+    obs_source_t *onAir = old ? obs_transition_get_active_source(old) : nullptr;
+    if (onAir)
+        obs_transition_set(fresh, onAir);
+    obs_source_release(onAir);
+}
+
 void dropTransition(slideshow *ss, obs_source_t *old)
 {
     if (!old)
@@ -288,6 +298,7 @@ void laterUpdate(slideshow *ss, obs_data_t *settings, const char *file, obs_sour
     KP_LOG(1, QStringLiteral("files.num >= 1"));
     if (fresh) {
         obs_source_t *old = swapTransition(ss, fresh);
+        takeOver(fresh, old);
         setTransitionLayout(fresh);
         obs_source_add_active_child(ss->source, fresh);
         dropTransition(ss, old);

@@ -378,6 +378,15 @@ TEST(SlideshowPictures, EachPictureKeepsItsDrawings)
     EXPECT_EQ(count(log, QStringLiteral("transition start.")), 0);
     EXPECT_TRUE(log.lines().filter(QStringLiteral("new transition type")).isEmpty());
     EXPECT_TRUE(hasRectangle(frameOf(ss)));
+
+    // A new transition on the same picture runs on the canvas of the old one.
+    log.clear();
+    ss.show(red, "fade");
+    EXPECT_EQ(count(log, QStringLiteral("file not changed.")), 1);
+    frame = frameOf(ss, 60);
+    ASSERT_EQ(frame.size(), QSize(200, 100));
+    EXPECT_EQ(frame.pixelColor(150, 90), QColor(Qt::red));
+    EXPECT_TRUE(hasRectangle(frame));
 }
 
 TEST(SlideshowPictures, CommandsTabletAndStatusReachThePictureOnAir)
