@@ -118,22 +118,18 @@ TEST(Slideshow, TransitionNamesSelectTableRowsCaseInsensitively)
     }
 }
 
-TEST(Slideshow, EmptyFileChangesNothing)
+TEST(Slideshow, WithoutPicturesEveryForwardedCallDoesNothing)
 {
     Slideshow ss;
     KPLogCapture log;
-    ss.show(QString(), "fade");
+    ss.show(QString(), "fade"); // an empty "file" changes nothing at all
     EXPECT_EQ(count(log, QStringLiteral("cur file is:, files count:0")), 1);
     EXPECT_TRUE(log.lines().filter(QStringLiteral("in tr_name")).isEmpty());
     EXPECT_EQ(ss.transition(), nullptr);
-}
 
-TEST(Slideshow, WithoutPicturesEveryForwardedCallDoesNothing)
-{
     QTemporaryDir empty; // a folder without pictures fills nothing
-    Slideshow ss;
     ss.show(empty.path());
-    KPLogCapture log;
+    log.clear();
     obs_mouse_event mouse = {0, 10, 10};
     obs_source_send_mouse_click(ss.source(), &mouse, 0, false, 1);
     obs_source_send_mouse_move(ss.source(), &mouse, false);
@@ -219,36 +215,6 @@ TEST(Slideshow, CustomSizeReadsSizesAndAspectRatios)
     for (const char *no : {".txt", ".pngx", "", "png"})
         EXPECT_FALSE(is_image_extension(no)) << no;
     EXPECT_FALSE(is_image_extension(nullptr));
-}
-
-TEST(Slideshow, FirstCustomSizeGivesTheTransitionCanvas)
-{
-    Slideshow ss;
-    OBSDataAutoRelease settings = obs_data_create();
-    obs_data_set_string(settings, "file", "/nonexistent/picture.png");
-    obs_data_set_string(settings, "use_custom_size", "1280x720");
-    ss.update(settings);
-    ASSERT_NE(ss.transition(), nullptr);
-    uint32_t width = 0;
-    uint32_t height = 0;
-    obs_transition_get_size(ss.transition(), &width, &height);
-    EXPECT_EQ(width, 1280u);
-    EXPECT_EQ(height, 720u);
-}
-
-TEST(Slideshow, RemovingItReleasesItsTransition)
-{
-    bool destroyed = false;
-    {
-        Slideshow ss;
-        ss.show(QStringLiteral("/nonexistent/picture.png"), "fade");
-        ASSERT_NE(ss.transition(), nullptr);
-        signal_handler_connect(obs_source_get_signal_handler(ss.transition()), "destroy",
-                               [](void *param, calldata_t *) { *static_cast<bool *>(param) = true; },
-                               &destroyed);
-    }
-    waitTicks(5);
-    EXPECT_TRUE(destroyed);
 }
 
 namespace {
@@ -453,37 +419,53 @@ TEST(SlideshowPictures, AFolderAddsItsPicturesAndShowsTheFirst)
     obs_properties_destroy(sheet);
 }
 
-TEST(SlideshowPictures, AspectRatioWidensTheCanvasOfTheFirstFill)
+TEST(SlideshowPictures, CustomSizeGivesTheCanvasOfTheFirstFill)
 {
+    struct Case
+    {
+        const char *customSize;
+        QSize picture;
+        QSize canvas;
+    };
+    const Case cases[] = {
+        {"1280x720", {200, 100}, {1280, 720}},
+        {"16:9", {1000, 1000}, {1777, 1000}},
+        {"Automatic", {300, 200}, {300, 200}},
+    };
     QTemporaryDir dir;
-    const QString square = picture(dir, QStringLiteral("square.png"), Qt::blue, {1000, 1000});
-    Slideshow ss;
-    OBSDataAutoRelease settings = obs_data_create();
-    obs_data_set_string(settings, "file", square.toUtf8().constData());
-    obs_data_set_string(settings, "use_custom_size", "16:9");
-    ss.update(settings);
-    uint32_t width = 0;
-    uint32_t height = 0;
-    obs_transition_get_size(ss.transition(), &width, &height);
-    EXPECT_EQ(width, 1777u);
-    EXPECT_EQ(height, 1000u);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.customSize);
+        Slideshow ss;
+        OBSDataAutoRelease settings = obs_data_create();
+        const QString file = picture(dir, QStringLiteral("%1.png").arg(c.picture.width()), Qt::blue, c.picture);
+        obs_data_set_string(settings, "file", file.toUtf8().constData());
+        obs_data_set_string(settings, "use_custom_size", c.customSize);
+        ss.update(settings);
+        ASSERT_NE(ss.transition(), nullptr);
+        uint32_t width = 0;
+        uint32_t height = 0;
+        obs_transition_get_size(ss.transition(), &width, &height);
+        EXPECT_EQ(QSize(int(width), int(height)), c.canvas);
+    }
 }
 
-TEST(SlideshowPictures, RemovingItReleasesEverySlide)
+TEST(SlideshowPictures, RemovingItReleasesEverySlideAndItsTransition)
 {
     QTemporaryDir dir;
     int destroyed = 0;
+    const auto countDestroyed = [](void *param, calldata_t *) { ++*static_cast<int *>(param); };
     {
         Slideshow ss;
         for (const char *name : {"a.png", "b.png"}) {
             ss.show(picture(dir, QLatin1String(name), Qt::red));
             OBSSourceAutoRelease slide = slideOnAir(ss);
             ASSERT_NE(slide, nullptr);
-            signal_handler_connect(obs_source_get_signal_handler(slide), "destroy",
-                                   [](void *param, calldata_t *) { ++*static_cast<int *>(param); },
+            signal_handler_connect(obs_source_get_signal_handler(slide), "destroy", countDestroyed,
                                    &destroyed);
         }
+        signal_handler_connect(obs_source_get_signal_handler(ss.transition()), "destroy",
+                               countDestroyed, &destroyed);
     }
     waitTicks(5);
-    EXPECT_EQ(destroyed, 2);
+    EXPECT_EQ(destroyed, 3);
 }

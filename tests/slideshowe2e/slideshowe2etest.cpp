@@ -20,6 +20,7 @@ const char Script[] = R"({
     {"do": "frames", "count": 10},
     {"do": "update", "name": "ss", "settings": {"file": "red.png", "kp_wb_draw_type": 1,
      "kp_wb_draw_color": 4278190080, "kp_wb_draw_size": 4}},
+    {"do": "frames", "count": 3},
     {"do": "mouse", "name": "ss", "action": "down", "x": 20, "y": 20},
     {"do": "mouse", "name": "ss", "action": "move", "x": 70, "y": 50},
     {"do": "mouse", "name": "ss", "action": "move", "x": 120, "y": 80},
