@@ -1,10 +1,15 @@
 #include "kpwhiteboard.h"
 
+#include "kpboardhotkeys.h"
 #include "kplog.h"
 #include "kputilinterface.h"
 #include "kpwhiteboardobject.h"
 
 #include <obs-module.h>
+
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
 
 namespace {
 
@@ -16,6 +21,34 @@ KPWhiteBoardObject *boardOf(void *data)
     if (!data)
         KP_LOG(1, QStringLiteral("source data is NULL."));
     return static_cast<KPWhiteBoardObject *>(data);
+}
+
+// Each board's hotkeys, kept beside the board so that the board stays the
+// source data every callback casts to.
+QMutex g_hotkeysMutex;
+QHash<const KPWhiteBoardObject *, KPBoardHotkeys *> g_hotkeys;
+
+void addHotkeys(KPWhiteBoardObject *board, obs_source_t *source)
+{
+    auto *hotkeys = new KPBoardHotkeys(source, [board, source](KPBoardHotkeys::Action action) {
+        switch (action) {
+        case KPBoardHotkeys::Action::Undo: board->do_custom_callback(1, nullptr); break;
+        case KPBoardHotkeys::Action::Redo: board->do_custom_callback(2, nullptr); break;
+        case KPBoardHotkeys::Action::Clear: board->do_custom_callback(3, nullptr); break;
+        case KPBoardHotkeys::Action::ToggleHandwriting:
+            KPBoardHotkeys::toggleSetting(source, "kp_wb_hideHandwriting");
+            break;
+        }
+    });
+    QMutexLocker locker(&g_hotkeysMutex);
+    g_hotkeys.insert(board, hotkeys);
+}
+
+// Before the board goes: a hotkey fired meanwhile must not reach it.
+void removeHotkeys(const KPWhiteBoardObject *board)
+{
+    QMutexLocker locker(&g_hotkeysMutex);
+    delete g_hotkeys.take(board);
 }
 
 } // namespace
@@ -31,13 +64,16 @@ void *kp_source_whiteboard_create(obs_data_t *settings, obs_source_t *source)
     KP_LOG(1, kEntryMark);
     auto *board = new KPWhiteBoardObject(source);
     board->updateWithSettings(settings);
+    addHotkeys(board, source);
     return board;
 }
 
 void kp_source_whiteboard_destroy(void *data)
 {
     KP_LOG(1, kEntryMark);
-    delete boardOf(data);
+    KPWhiteBoardObject *board = boardOf(data);
+    removeHotkeys(board);
+    delete board;
 }
 
 uint32_t kp_source_whiteboard_get_width(void *data)
