@@ -113,14 +113,14 @@ KPHostDisplay::KPHostDisplay(obs_scene_t *scene, QWidget *parent) : QWidget(pare
     ItemSearch search{nullptr};
     obs_scene_enum_items(m_scene, &findItem, &search);
     m_focused = search.topmost;
+    m_resizeTimer.setSingleShot(true);
+    m_resizeTimer.setInterval(100);
+    connect(&m_resizeTimer, &QTimer::timeout, this, &KPHostDisplay::recreateDisplay);
 }
 
 KPHostDisplay::~KPHostDisplay()
 {
-    if (m_display) {
-        obs_display_remove_draw_callback(m_display, &KPHostDisplay::draw, this);
-        obs_display_destroy(m_display);
-    }
+    destroyDisplay();
 }
 
 QSize KPHostDisplay::canvasSize()
@@ -191,9 +191,25 @@ void KPHostDisplay::showEvent(QShowEvent *event)
 void KPHostDisplay::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    const qreal ratio = devicePixelRatioF();
-    if (m_display)
-        obs_display_resize(m_display, static_cast<uint32_t>(width() * ratio), static_cast<uint32_t>(height() * ratio));
+    // libobs's X11 swap chain resizes its window on a connection nobody
+    // flushes, so a display keeps its first size: a new one is made at the
+    // new size once the resizing settles.
+    m_resizeTimer.start();
+}
+
+void KPHostDisplay::recreateDisplay()
+{
+    destroyDisplay();
+    createDisplay();
+}
+
+void KPHostDisplay::destroyDisplay()
+{
+    if (!m_display)
+        return;
+    obs_display_remove_draw_callback(m_display, &KPHostDisplay::draw, this);
+    obs_display_destroy(m_display);
+    m_display = nullptr;
 }
 
 void KPHostDisplay::paintEvent(QPaintEvent *)

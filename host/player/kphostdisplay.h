@@ -7,6 +7,7 @@
 
 #include <QPointF>
 #include <QRectF>
+#include <QTimer>
 #include <QWidget>
 
 #include <obs.hpp>
@@ -65,10 +66,13 @@ private:
     void press(QMouseEvent *event, uint32_t clicks);
     void sendKey(QKeyEvent *event, bool up);
     void createDisplay();
+    void destroyDisplay();
+    void recreateDisplay();
     static void draw(void *data, uint32_t cx, uint32_t cy);
 
     obs_scene_t *m_scene;
     obs_display_t *m_display = nullptr;
+    QTimer m_resizeTimer;
     OBSSource m_focused;
     OBSSource m_grabbed;
     OBSSource m_hovered;
