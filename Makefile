@@ -8,7 +8,7 @@ DEMO_OUT ?= out/demo
 # libobs renders with OpenGL on an X display: start a virtual one when there is none.
 XRUN := ./scripts/with-display.sh
 
-.PHONY: all deps configure build demo test probe install clean
+.PHONY: all deps configure build demo test probe install package clean
 
 all: build
 
@@ -37,6 +37,11 @@ probe: configure
 
 install: build
 	cmake --install $(BUILD_DIR)
+
+# A Debian package of what `make install` installs (build/kp-toolkit_<version>_<arch>.deb).
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+	@ls -1 $(abspath $(BUILD_DIR))/*.deb
 
 clean:
 	rm -rf $(BUILD_DIR) out
