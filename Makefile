@@ -23,6 +23,7 @@ build: configure
 
 demo: build
 	@mkdir -p $(DEMO_OUT)
+	$(BUILD_DIR)/examples/kp-make-pictures $(DEMO_OUT)
 	$(XRUN) $(BUILD_DIR)/host/player/kp-host play examples/demo.json --out $(DEMO_OUT)
 	@echo "Demo output in $(abspath $(DEMO_OUT)):"
 	@ls -1 $(abspath $(DEMO_OUT)) | sed 's|^|  $(abspath $(DEMO_OUT))/|'

@@ -1,5 +1,6 @@
 #include "kpmodule.h"
 
+#include "kpimage.h"
 #include "kpobsext.h"
 #include "kpwhiteboard.h"
 
@@ -55,12 +56,14 @@ void freeLocale()
 void registerSources()
 {
     // Registration order is fixed: whiteboard, obsolete image module, single
-    // image, cloud slideshow, image slideshow. The image and slideshow types
-    // are not built yet: their records stay zeroed and unregistered.
+    // image, cloud slideshow, image slideshow. The slideshow types are not
+    // built yet: their records stay zeroed and unregistered.
     kp_fill_whiteboard_info(&g_whiteboardInfo);
     registerRecord(g_whiteboardInfo);
-    (void)g_obsoleteImageInfo;
-    (void)g_singleImageInfo;
+    kp_fill_obsolete_image_info(&g_obsoleteImageInfo);
+    registerRecord(g_obsoleteImageInfo);
+    kp_fill_single_image_info(&g_singleImageInfo);
+    registerRecord(g_singleImageInfo);
     (void)g_cloudSlideshowInfo;
     (void)g_imageSlideshowInfo;
 }
