@@ -27,12 +27,8 @@ namespace {
 
 const char kFileFilter[] = "Saved source (*.json);;All files (*)";
 
-// Whiteboards keep the switch under their own key; image sources under the plain one.
-const char *handwritingKey(obs_source_t *source)
-{
-    return qstrcmp(obs_source_get_id(source), "kp_source_whiteboard") == 0 ? "kp_wb_hideHandwriting"
-                                                                             : "hideHandwriting";
-}
+// Every board-bearing source, whiteboard or picture, hides its drawings by this key.
+const char kHideHandwriting[] = "kp_wb_hideHandwriting";
 
 QColor fromSettingsColour(quint32 colour)
 {
@@ -170,7 +166,7 @@ void KPHostViewer::toggleHandwriting(bool hide)
     if (!source)
         return;
     OBSDataAutoRelease change = obs_data_create();
-    obs_data_set_bool(change, handwritingKey(source), hide);
+    obs_data_set_bool(change, kHideHandwriting, hide);
     obs_source_update(source, change);
 }
 
@@ -237,7 +233,7 @@ void KPHostViewer::refreshStatus()
         return;
     }
     OBSDataAutoRelease settings = obs_source_get_settings(source);
-    m_hide->setChecked(obs_data_get_bool(settings, handwritingKey(source)));
+    m_hide->setChecked(obs_data_get_bool(settings, kHideHandwriting));
     // The host keeps the status record; it is not released here.
     obs_data_t *status = kp_obs_get_source_status(source);
     const QString json = QString::fromUtf8(obs_data_get_json(status)).simplified();

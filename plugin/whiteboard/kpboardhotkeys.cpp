@@ -4,6 +4,9 @@
 
 #include <obs-module.h>
 
+#include <QHash>
+#include <QMutex>
+#include <QMutexLocker>
 #include <QString>
 
 namespace {
@@ -15,7 +18,24 @@ constexpr KPBoardHotkeys::Action kActions[] = {
     KPBoardHotkeys::Action::ToggleHandwriting,
 };
 
+QMutex g_attachedMutex;
+QHash<const void *, KPBoardHotkeys *> g_attached;
+
 } // namespace
+
+void KPBoardHotkeys::attach(const void *holder, obs_source_t *source, Handler handler)
+{
+    auto *hotkeys = new KPBoardHotkeys(source, std::move(handler));
+    QMutexLocker locker(&g_attachedMutex);
+    delete g_attached.take(holder);
+    g_attached.insert(holder, hotkeys);
+}
+
+void KPBoardHotkeys::detach(const void *holder)
+{
+    QMutexLocker locker(&g_attachedMutex);
+    delete g_attached.take(holder);
+}
 
 KPBoardHotkeys::KPBoardHotkeys(obs_source_t *source, Handler handler) : m_handler(std::move(handler))
 {

@@ -25,6 +25,12 @@ public:
     KPBoardHotkeys(const KPBoardHotkeys &) = delete;
     KPBoardHotkeys &operator=(const KPBoardHotkeys &) = delete;
 
+    // Hotkeys kept for a holder (the source data) until detached, so that the
+    // source data can stay the board or list every other callback expects.
+    static void attach(const void *holder, obs_source_t *source, Handler handler);
+    // Call before the holder is destroyed: no hotkey reaches it afterwards.
+    static void detach(const void *holder);
+
     // The registered names, in Action order.
     static const char *name(Action action);
     // Flips a bool setting of the source through a settings update, so the

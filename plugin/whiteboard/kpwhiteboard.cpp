@@ -7,10 +7,6 @@
 
 #include <obs-module.h>
 
-#include <QHash>
-#include <QMutex>
-#include <QMutexLocker>
-
 namespace {
 
 const QString kEntryMark = QStringLiteral("TTTTTTTTTTTTTTTV");
@@ -23,14 +19,9 @@ KPWhiteBoardObject *boardOf(void *data)
     return static_cast<KPWhiteBoardObject *>(data);
 }
 
-// Each board's hotkeys, kept beside the board so that the board stays the
-// source data every callback casts to.
-QMutex g_hotkeysMutex;
-QHash<const KPWhiteBoardObject *, KPBoardHotkeys *> g_hotkeys;
-
 void addHotkeys(KPWhiteBoardObject *board, obs_source_t *source)
 {
-    auto *hotkeys = new KPBoardHotkeys(source, [board, source](KPBoardHotkeys::Action action) {
+    KPBoardHotkeys::attach(board, source, [board, source](KPBoardHotkeys::Action action) {
         switch (action) {
         case KPBoardHotkeys::Action::Undo: board->do_custom_callback(1, nullptr); break;
         case KPBoardHotkeys::Action::Redo: board->do_custom_callback(2, nullptr); break;
@@ -40,15 +31,6 @@ void addHotkeys(KPWhiteBoardObject *board, obs_source_t *source)
             break;
         }
     });
-    QMutexLocker locker(&g_hotkeysMutex);
-    g_hotkeys.insert(board, hotkeys);
-}
-
-// Before the board goes: a hotkey fired meanwhile must not reach it.
-void removeHotkeys(const KPWhiteBoardObject *board)
-{
-    QMutexLocker locker(&g_hotkeysMutex);
-    delete g_hotkeys.take(board);
 }
 
 } // namespace
@@ -72,7 +54,7 @@ void kp_source_whiteboard_destroy(void *data)
 {
     KP_LOG(1, kEntryMark);
     KPWhiteBoardObject *board = boardOf(data);
-    removeHotkeys(board);
+    KPBoardHotkeys::detach(board);
     delete board;
 }
 

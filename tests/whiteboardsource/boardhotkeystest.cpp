@@ -1,10 +1,13 @@
-// Board hotkeys as a stock libobs host sees them: listed under the source with
-// their localised names, fired by a bound key without any host extension, and
-// bound again when the source is loaded from a saved scene.
+// Board hotkeys as a stock libobs host sees them: listed under each whiteboard
+// and image source with their localised names, fired by a bound key without
+// any host extension, and bound again when the source is loaded from a saved
+// scene.
 
 #include "kpobstestenvironment.h"
 
+#include <QImage>
 #include <QMap>
+#include <QTemporaryDir>
 
 #include <obs.hpp>
 
@@ -81,17 +84,54 @@ int savedItemCount(obs_source_t *source)
 
 } // namespace
 
-TEST(BoardHotkeys, FourHotkeysWithLocalisedNames)
+TEST(BoardHotkeys, EveryBoardBearingSourceHasFourHotkeysWithLocalisedNames)
 {
-    OBSSourceAutoRelease source = obs_source_create("kp_source_whiteboard", "wb", nullptr, nullptr);
-    const QMap<QString, obs_hotkey_id> hotkeys = hotkeysOf(source);
     const QMap<QString, QString> expected = {{"kp_wb_hotkey_undo", "Undo"},
                                              {"kp_wb_hotkey_redo", "Redo"},
                                              {"kp_wb_hotkey_clear", "Clear"},
                                              {"kp_wb_hotkey_hideHandwriting", "Hide/Show Handwriting"}};
-    ASSERT_EQ(hotkeys.keys(), expected.keys());
-    for (auto it = expected.begin(); it != expected.end(); ++it)
-        EXPECT_EQ(descriptionOf(hotkeys.value(it.key())), it.value());
+    for (const char *type : {"kp_source_whiteboard", "obsolete_image_module", "kp_single_image_source"}) {
+        OBSSourceAutoRelease source = obs_source_create(type, "board", nullptr, nullptr);
+        const QMap<QString, obs_hotkey_id> hotkeys = hotkeysOf(source);
+        ASSERT_EQ(hotkeys.keys(), expected.keys()) << type;
+        for (auto it = expected.begin(); it != expected.end(); ++it)
+            EXPECT_EQ(descriptionOf(hotkeys.value(it.key())), it.value()) << type;
+    }
+}
+
+TEST(BoardHotkeys, AnImageSourcesClearKeyEmptiesItsCurrentPage)
+{
+    QTemporaryDir dir;
+    const QString picture = dir.filePath(QStringLiteral("picture.png"));
+    QImage image(120, 90, QImage::Format_RGBA8888);
+    image.fill(Qt::white);
+    ASSERT_TRUE(image.save(picture));
+    OBSDataAutoRelease settings = obs_data_create();
+    obs_data_set_string(settings, "file", picture.toUtf8().constData());
+    OBSSourceAutoRelease source = obs_source_create("kp_single_image_source", "picture", settings, nullptr);
+    KPObsRuntime &runtime = KPObsTestEnvironment::runtime();
+    obs_sceneitem_t *item = runtime.show(source);
+    obs_data_set_int(settings, "kp_wb_draw_type", 1);
+    obs_data_set_int(settings, "kp_wb_draw_size", 6);
+    obs_source_update(source, settings);
+    ASSERT_TRUE(runtime.waitTicks(3, 5000));
+    const QImage blank = runtime.renderSource(source);
+
+    obs_mouse_event down = {0, 10, 10}, up = {0, 100, 70};
+    obs_source_send_mouse_click(source, &down, MOUSE_LEFT, false, 1);
+    obs_source_send_mouse_move(source, &up, false);
+    obs_source_send_mouse_click(source, &up, MOUSE_LEFT, true, 1);
+    ASSERT_TRUE(runtime.waitTicks(3, 5000));
+    const QImage drawn = runtime.renderSource(source);
+    ASSERT_NE(drawn, blank);
+
+    const obs_key_combination_t f10 = {0, OBS_KEY_F10};
+    obs_hotkey_load_bindings(hotkeysOf(source).value("kp_wb_hotkey_clear"), const_cast<obs_key_combination_t *>(&f10), 1);
+    obs_hotkey_inject_event(f10, true);
+    obs_hotkey_inject_event(f10, false);
+    ASSERT_TRUE(runtime.waitTicks(3, 5000));
+    EXPECT_EQ(runtime.renderSource(source), blank);
+    runtime.removeFromOutput(item);
 }
 
 TEST(BoardHotkeys, ABindingIsSavedWithTheSceneAndItsKeyUndoesInTheLoadedSource)
