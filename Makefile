@@ -8,7 +8,7 @@ DEMO_OUT ?= out/demo
 # libobs renders with OpenGL on an X display: start a virtual one when there is none.
 XRUN := ./scripts/with-display.sh
 
-.PHONY: all deps configure build demo test probe install package clean
+.PHONY: all deps configure build demo view screenshot test probe install package clean
 
 all: build
 
@@ -27,6 +27,16 @@ demo: build
 	$(XRUN) $(BUILD_DIR)/host/player/kp-host play examples/demo.json --out $(DEMO_OUT)
 	@echo "Demo output in $(abspath $(DEMO_OUT)):"
 	@ls -1 $(abspath $(DEMO_OUT)) | sed 's|^|  $(abspath $(DEMO_OUT))/|'
+
+# The interactive viewer on the current display (a private, invisible one when DISPLAY is unset).
+view: build
+	@mkdir -p out/view
+	$(XRUN) $(BUILD_DIR)/host/player/kp-host view --out out/view
+
+# The README's picture of the viewer, grabbed from its window.
+screenshot: build
+	@mkdir -p out/screenshot
+	$(XRUN) $(BUILD_DIR)/host/player/kp-host view examples/viewer.json --out out/screenshot --screenshot docs/viewer.png
 
 test: build
 	$(XRUN) ctest --test-dir $(BUILD_DIR) --output-on-failure --timeout 300 -j2

@@ -23,6 +23,8 @@
 
 #include <obs.hpp>
 
+#include <algorithm>
+
 namespace {
 
 const char kFileFilter[] = "Saved source (*.json);;All files (*)";
@@ -67,6 +69,9 @@ KPHostViewer::KPHostViewer(KPObsRuntime &runtime, QWidget *parent)
     m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusBar()->addWidget(m_status, 1);
     connect(m_display, &KPHostDisplay::focusedSourceChanged, this, &KPHostViewer::refreshStatus);
+    // The bar shows the tool of the source it acts on.
+    connect(m_display, &KPHostDisplay::focusedSourceChanged, this, &KPHostViewer::showSourceTool);
+    showSourceTool();
     auto *timer = new QTimer(this);
     connect(timer, &QTimer::timeout, this, &KPHostViewer::refreshStatus);
     timer->start(250);
@@ -84,7 +89,6 @@ void KPHostViewer::buildToolBar()
     const QStringList tools = {"None", "Rectangle", "Dot", "Arrow", "Line", "Ellipse", "Pen", "Text", "Highlighter"};
     for (int i = 0; i < tools.size(); ++i)
         m_tool->addItem(tools[i], i);
-    m_tool->setCurrentIndex(6);
     m_tool->setFocusPolicy(Qt::NoFocus);
     connect(m_tool, QOverload<int>::of(&QComboBox::activated), this, &KPHostViewer::applyTool);
     bar->addWidget(m_tool);
@@ -96,7 +100,6 @@ void KPHostViewer::buildToolBar()
 
     m_size = new QSpinBox(bar);
     m_size->setRange(1, 200);
-    m_size->setValue(6);
     m_size->setToolTip(QStringLiteral("Size"));
     m_size->setFocusPolicy(Qt::ClickFocus);
     connect(m_size, QOverload<int>::of(&QSpinBox::valueChanged), this, &KPHostViewer::applyTool);
@@ -117,16 +120,32 @@ void KPHostViewer::buildToolBar()
     bar->addAction(QStringLiteral("Open..."), this, &KPHostViewer::openDialog)->setShortcut(QKeySequence::Open);
     for (QAction *action : bar->actions())
         action->setToolTip(action->text() + QLatin1Char(' ') + action->shortcut().toString(QKeySequence::NativeText));
-
-    // Every new source starts with the tool shown, once libobs has created it.
-    QTimer::singleShot(0, this, &KPHostViewer::applyTool);
 }
 
-void KPHostViewer::applyTool()
+void KPHostViewer::showSourceTool()
+{
+    obs_source_t *source = m_display->focusedSource();
+    if (source) {
+        OBSDataAutoRelease settings = obs_source_get_settings(source);
+        const int index = m_tool->findData(static_cast<int>(obs_data_get_int(settings, "kp_wb_draw_type")));
+        m_tool->setCurrentIndex(std::max(index, 0));
+        m_colour = static_cast<quint32>(obs_data_get_int(settings, "kp_wb_draw_color"));
+        const QSignalBlocker blocker(m_size);
+        m_size->setValue(static_cast<int>(obs_data_get_int(settings, "kp_wb_draw_size")));
+    }
+    showColour();
+}
+
+void KPHostViewer::showColour()
 {
     QPixmap swatch(16, 16);
     swatch.fill(fromSettingsColour(m_colour));
     m_colourButton->setIcon(swatch);
+}
+
+void KPHostViewer::applyTool()
+{
+    showColour();
     obs_source_t *source = m_display->focusedSource();
     if (!source)
         return;

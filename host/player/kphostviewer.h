@@ -37,6 +37,8 @@ public:
 private:
     void buildToolBar();
     void applyTool();
+    void showSourceTool();
+    void showColour();
     void chooseColour();
     void sendCommand(int number);
     void toggleHandwriting(bool hide);

@@ -1,7 +1,7 @@
 // kp-host: runs the plug-in inside real libobs and plays a script of host actions,
 // or shows the output in a window to draw on by hand.
 //   kp-host play SCRIPT.json [--out DIR] [--plugin PATH]
-//   kp-host view [SCRIPT.json] [--plugin PATH] [--screenshot PNG]
+//   kp-host view [SCRIPT.json] [--out DIR] [--plugin PATH] [--screenshot PNG]
 
 #include "kphostlog.h"
 #include "kphostplayer.h"
@@ -23,11 +23,13 @@
 namespace {
 
 const char kUsage[] = "usage: kp-host play SCRIPT.json [--out DIR] [--plugin PATH]\n"
-                      "       kp-host view [SCRIPT.json] [--plugin PATH] [--screenshot PNG]";
+                      "       kp-host view [SCRIPT.json] [--out DIR] [--plugin PATH] [--screenshot PNG]";
 
-// Without a script the viewer shows one whiteboard filling the canvas.
+// Without a script the viewer shows one whiteboard filling the canvas, with a red pen.
 const char kDefaultViewScript[] = R"({"steps": [{"do": "create", "name": "whiteboard",
-    "type": "kp_source_whiteboard", "settings": {"kp_wb_width": 1280, "kp_wb_height": 720}}]})";
+    "type": "kp_source_whiteboard", "settings": {"kp_wb_width": 1280, "kp_wb_height": 720}},
+    {"do": "update", "name": "whiteboard", "settings": {"kp_wb_draw_type": 6, "kp_wb_draw_color": 4278190335,
+    "kp_wb_draw_size": 6}}]})";
 
 struct Arguments
 {
@@ -59,7 +61,7 @@ bool parseArguments(int argc, char **argv, Arguments *arguments, QString *error)
         *error = QString::fromLatin1(kUsage);
         return false;
     }
-    const QStringList options = arguments->view ? QStringList{"--plugin", "--screenshot"}
+    const QStringList options = arguments->view ? QStringList{"--out", "--plugin", "--screenshot"}
                                                 : QStringList{"--out", "--plugin"};
     for (; i < argc; ++i) {
         const QString option = QString::fromLocal8Bit(argv[i]);
