@@ -222,9 +222,9 @@ bool KPHostViewer::openFrom(const QString &path)
         obs_transform_info transform;
         obs_sceneitem_get_info(search.item, &transform);
         obs_sceneitem_set_info(item, &transform);
-        // The old source keeps its reference from whoever created it; it
-        // only leaves the output.
-        m_runtime.removeFromOutput(search.item);
+        // Hidden, not removed: whoever created the old source still holds its
+        // scene item and removes it when it releases the source.
+        m_runtime.setVisible(search.item, false);
     }
     m_display->setFocusedSource(source);
     return true;

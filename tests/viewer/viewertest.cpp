@@ -189,3 +189,21 @@ TEST_F(ViewerTest, ToolBarUndoRemovesTheLastItem)
     ASSERT_EQ(items.size(), 1);
     EXPECT_EQ(items.first().toObject().value("kp_wb_data_startPoint_y").toInt(), 50);
 }
+
+TEST_F(ViewerTest, OpenBringsBackWhatWasSavedAndKeepsDrawing)
+{
+    useTool(1);
+    m_input.drag(screenPoint(QPointF(50, 50)), screenPoint(QPointF(200, 120)));
+    const QString saved = m_dir.filePath(QStringLiteral("board.json"));
+    ASSERT_TRUE(m_viewer->saveTo(saved));
+    EXPECT_FALSE(m_viewer->openFrom(m_dir.filePath(QStringLiteral("missing.json"))));
+
+    ASSERT_TRUE(m_viewer->openFrom(saved));
+    ASSERT_NE(m_viewer->display()->focusedSource(), m_source);
+    useTool(1);
+    m_input.drag(screenPoint(QPointF(300, 200)), screenPoint(QPointF(400, 300)));
+    const QJsonArray items = savedItems();
+    ASSERT_EQ(items.size(), 2);
+    EXPECT_EQ(items.first().toObject().value("kp_wb_data_startPoint_x").toInt(), 50);
+    EXPECT_NEAR(items.last().toObject().value("kp_wb_data_startPoint_x").toInt(), 300, 2);
+}
