@@ -95,7 +95,9 @@ protected:
         m_source = obs_source_create("kp_source_whiteboard", "wb", settings, nullptr);
         m_item = KPObsTestEnvironment::runtime().show(m_source);
         m_viewer = new KPHostViewer(KPObsTestEnvironment::runtime());
-        m_viewer->move(0, 0);
+        // Away from the corner where other test programs' windows open on
+        // the shared display, so that no other window is under the pointer.
+        m_viewer->move(960, 40);
         m_viewer->show();
         m_viewer->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_viewer));
