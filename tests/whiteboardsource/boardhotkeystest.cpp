@@ -1,5 +1,5 @@
-// Board hotkeys as a stock libobs host sees them: listed under each whiteboard
-// and image source with their localised names, fired by a bound key without
+// Board hotkeys as a stock libobs host sees them: listed under each whiteboard,
+// image and slideshow source with their localised names, fired by a bound key without
 // any host extension, and bound again when the source is loaded from a saved
 // scene.
 
@@ -73,6 +73,19 @@ QList<obs_key_combination_t> bindingsOf(obs_hotkey_id id)
     return search.keys;
 }
 
+// The drawing tool's default colour on a white picture.
+int redPixels(const QImage &image)
+{
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QColor colour = image.pixelColor(x, y);
+            count += colour.red() > 150 && colour.green() < 120 && colour.blue() < 120;
+        }
+    }
+    return count;
+}
+
 int savedItemCount(obs_source_t *source)
 {
     obs_source_save(source);
@@ -90,7 +103,8 @@ TEST(BoardHotkeys, EveryBoardBearingSourceHasFourHotkeysWithLocalisedNames)
                                              {"kp_wb_hotkey_redo", "Redo"},
                                              {"kp_wb_hotkey_clear", "Clear"},
                                              {"kp_wb_hotkey_hideHandwriting", "Hide/Show Handwriting"}};
-    for (const char *type : {"kp_source_whiteboard", "obsolete_image_module", "kp_single_image_source"}) {
+    for (const char *type : {"kp_source_whiteboard", "obsolete_image_module", "kp_single_image_source",
+                             "kp_clound_source", "kp_image_source"}) {
         OBSSourceAutoRelease source = obs_source_create(type, "board", nullptr, nullptr);
         const QMap<QString, obs_hotkey_id> hotkeys = hotkeysOf(source);
         ASSERT_EQ(hotkeys.keys(), expected.keys()) << type;
@@ -99,39 +113,41 @@ TEST(BoardHotkeys, EveryBoardBearingSourceHasFourHotkeysWithLocalisedNames)
     }
 }
 
-TEST(BoardHotkeys, AnImageSourcesClearKeyEmptiesItsCurrentPage)
+TEST(BoardHotkeys, TheClearKeyOfAnImageOrSlideshowEmptiesThePictureShown)
 {
     QTemporaryDir dir;
     const QString picture = dir.filePath(QStringLiteral("picture.png"));
     QImage image(120, 90, QImage::Format_RGBA8888);
     image.fill(Qt::white);
     ASSERT_TRUE(image.save(picture));
-    OBSDataAutoRelease settings = obs_data_create();
-    obs_data_set_string(settings, "file", picture.toUtf8().constData());
-    OBSSourceAutoRelease source = obs_source_create("kp_single_image_source", "picture", settings, nullptr);
     KPObsRuntime &runtime = KPObsTestEnvironment::runtime();
-    obs_sceneitem_t *item = runtime.show(source);
-    obs_data_set_int(settings, "kp_wb_draw_type", 1);
-    obs_data_set_int(settings, "kp_wb_draw_size", 6);
-    obs_source_update(source, settings);
-    ASSERT_TRUE(runtime.waitTicks(3, 5000));
-    const QImage blank = runtime.renderSource(source);
+    const QList<QPair<const char *, obs_key_t>> cases = {{"kp_single_image_source", OBS_KEY_F10},
+                                                         {"kp_image_source", OBS_KEY_F11}};
+    for (const auto &entry : cases) {
+        OBSDataAutoRelease settings = obs_data_create();
+        obs_data_set_string(settings, "file", picture.toUtf8().constData());
+        OBSSourceAutoRelease source = obs_source_create(entry.first, "picture", settings, nullptr);
+        obs_sceneitem_t *item = runtime.show(source);
+        obs_data_set_int(settings, "kp_wb_draw_type", 1);
+        obs_data_set_int(settings, "kp_wb_draw_size", 6);
+        obs_source_update(source, settings);
+        ASSERT_TRUE(runtime.waitTicks(4, 5000));
 
-    obs_mouse_event down = {0, 10, 10}, up = {0, 100, 70};
-    obs_source_send_mouse_click(source, &down, MOUSE_LEFT, false, 1);
-    obs_source_send_mouse_move(source, &up, false);
-    obs_source_send_mouse_click(source, &up, MOUSE_LEFT, true, 1);
-    ASSERT_TRUE(runtime.waitTicks(3, 5000));
-    const QImage drawn = runtime.renderSource(source);
-    ASSERT_NE(drawn, blank);
+        obs_mouse_event down = {0, 10, 10}, up = {0, 100, 70};
+        obs_source_send_mouse_click(source, &down, MOUSE_LEFT, false, 1);
+        obs_source_send_mouse_move(source, &up, false);
+        obs_source_send_mouse_click(source, &up, MOUSE_LEFT, true, 1);
+        ASSERT_TRUE(runtime.waitTicks(3, 5000));
+        ASSERT_GT(redPixels(runtime.renderSource(source)), 0) << entry.first;
 
-    const obs_key_combination_t f10 = {0, OBS_KEY_F10};
-    obs_hotkey_load_bindings(hotkeysOf(source).value("kp_wb_hotkey_clear"), const_cast<obs_key_combination_t *>(&f10), 1);
-    obs_hotkey_inject_event(f10, true);
-    obs_hotkey_inject_event(f10, false);
-    ASSERT_TRUE(runtime.waitTicks(3, 5000));
-    EXPECT_EQ(runtime.renderSource(source), blank);
-    runtime.removeFromOutput(item);
+        const obs_key_combination_t key = {0, entry.second};
+        obs_hotkey_load_bindings(hotkeysOf(source).value("kp_wb_hotkey_clear"), const_cast<obs_key_combination_t *>(&key), 1);
+        obs_hotkey_inject_event(key, true);
+        obs_hotkey_inject_event(key, false);
+        ASSERT_TRUE(runtime.waitTicks(3, 5000));
+        EXPECT_EQ(redPixels(runtime.renderSource(source)), 0) << entry.first;
+        runtime.removeFromOutput(item);
+    }
 }
 
 TEST(BoardHotkeys, ABindingIsSavedWithTheSceneAndItsKeyUndoesInTheLoadedSource)
