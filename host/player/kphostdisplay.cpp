@@ -58,7 +58,6 @@ struct HitSearch
 {
     vec3 point;
     obs_source_t *source = nullptr;
-    vec3 local;
 };
 
 bool containsPoint(obs_scene_t *, obs_sceneitem_t *item, void *data)
@@ -76,7 +75,6 @@ bool containsPoint(obs_scene_t *, obs_sceneitem_t *item, void *data)
         && local.y < obs_source_get_height(source)) {
         // Items are enumerated bottom to top: the last hit is on top.
         search->source = source;
-        search->local = local;
     }
     return true;
 }
@@ -217,39 +215,39 @@ void KPHostDisplay::paintEvent(QPaintEvent *)
     createDisplay();
 }
 
-QPointF KPHostDisplay::toSource(obs_source_t *source, const QPointF &widgetPoint) const
+vec3 KPHostDisplay::toCanvas(const QPointF &widgetPoint) const
 {
     const QRectF area = canvasRect();
-    const QSize canvas = canvasSize();
-    if (area.isEmpty())
-        return QPointF();
-    const double scale = area.width() / canvas.width();
-    HitSearch search;
-    vec3_set(&search.point, static_cast<float>((widgetPoint.x() - area.x()) / scale),
+    const double scale = area.isEmpty() ? 1.0 : area.width() / canvasSize().width();
+    vec3 point;
+    vec3_set(&point, static_cast<float>((widgetPoint.x() - area.x()) / scale),
              static_cast<float>((widgetPoint.y() - area.y()) / scale), 0.0f);
+    return point;
+}
+
+QPointF KPHostDisplay::toSource(obs_source_t *source, const QPointF &widgetPoint) const
+{
+    const vec3 point = toCanvas(widgetPoint);
     ItemSearch item{source};
     obs_scene_enum_items(m_scene, &findItem, &item);
     if (!item.item)
-        return QPointF(search.point.x, search.point.y);
+        return QPointF(point.x, point.y);
     matrix4 transform, inverse;
     obs_sceneitem_get_draw_transform(item.item, &transform);
     matrix4_inv(&inverse, &transform);
     vec3 local;
-    vec3_transform(&local, &search.point, &inverse);
+    vec3_transform(&local, &point, &inverse);
     return QPointF(local.x, local.y);
 }
 
-KPHostDisplay::Hit KPHostDisplay::hitAt(const QPointF &widgetPoint) const
+obs_source_t *KPHostDisplay::sourceAt(const QPointF &widgetPoint) const
 {
-    const QRectF area = canvasRect();
-    if (!area.contains(widgetPoint))
-        return Hit();
-    const double scale = area.width() / canvasSize().width();
+    if (!canvasRect().contains(widgetPoint))
+        return nullptr;
     HitSearch search;
-    vec3_set(&search.point, static_cast<float>((widgetPoint.x() - area.x()) / scale),
-             static_cast<float>((widgetPoint.y() - area.y()) / scale), 0.0f);
+    search.point = toCanvas(widgetPoint);
     obs_scene_enum_items(m_scene, &containsPoint, &search);
-    return Hit{search.source, QPointF(search.local.x, search.local.y)};
+    return search.source;
 }
 
 obs_mouse_event KPHostDisplay::mouseEvent(obs_source_t *source, const QPointF &widgetPoint,
@@ -265,13 +263,13 @@ obs_mouse_event KPHostDisplay::mouseEvent(obs_source_t *source, const QPointF &w
 
 void KPHostDisplay::press(QMouseEvent *event, uint32_t clicks)
 {
-    const Hit hit = hitAt(event->localPos());
-    if (!hit.source)
+    obs_source_t *source = sourceAt(event->localPos());
+    if (!source)
         return;
-    m_grabbed = hit.source;
-    setFocusedSource(hit.source);
-    const obs_mouse_event mouse = mouseEvent(hit.source, event->localPos(), event->modifiers());
-    obs_source_send_mouse_click(hit.source, &mouse, buttonType(event->button()), false, clicks);
+    m_grabbed = source;
+    setFocusedSource(source);
+    const obs_mouse_event mouse = mouseEvent(source, event->localPos(), event->modifiers());
+    obs_source_send_mouse_click(source, &mouse, buttonType(event->button()), false, clicks);
 }
 
 void KPHostDisplay::mousePressEvent(QMouseEvent *event)
@@ -297,7 +295,7 @@ void KPHostDisplay::mouseReleaseEvent(QMouseEvent *event)
 void KPHostDisplay::mouseMoveEvent(QMouseEvent *event)
 {
     // A drag stays with the source it started on, even past its edge.
-    obs_source_t *target = m_grabbed ? m_grabbed.Get() : hitAt(event->localPos()).source;
+    obs_source_t *target = m_grabbed ? m_grabbed.Get() : sourceAt(event->localPos());
     if (m_hovered && m_hovered != target) {
         const obs_mouse_event leave = mouseEvent(m_hovered, event->localPos(), event->modifiers());
         obs_source_send_mouse_move(m_hovered, &leave, true);
@@ -321,11 +319,11 @@ void KPHostDisplay::leaveEvent(QEvent *event)
 
 void KPHostDisplay::wheelEvent(QWheelEvent *event)
 {
-    const Hit hit = hitAt(event->position());
-    if (!hit.source)
+    obs_source_t *source = sourceAt(event->position());
+    if (!source)
         return;
-    const obs_mouse_event mouse = mouseEvent(hit.source, event->position(), event->modifiers());
-    obs_source_send_mouse_wheel(hit.source, &mouse, event->angleDelta().x(), event->angleDelta().y());
+    const obs_mouse_event mouse = mouseEvent(source, event->position(), event->modifiers());
+    obs_source_send_mouse_wheel(source, &mouse, event->angleDelta().x(), event->angleDelta().y());
 }
 
 bool KPHostDisplay::event(QEvent *event)
@@ -382,7 +380,7 @@ void KPHostDisplay::focusOutEvent(QFocusEvent *event)
 void KPHostDisplay::tabletEvent(QTabletEvent *event)
 {
     const bool press = event->type() == QEvent::TabletPress;
-    obs_source_t *target = m_grabbed ? m_grabbed.Get() : hitAt(event->posF()).source;
+    obs_source_t *target = m_grabbed ? m_grabbed.Get() : sourceAt(event->posF());
     if (!target)
         return;
     if (press) {

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <graphics/vec3.h>
 #include <obs.hpp>
 
 class QTabletEvent;
@@ -54,13 +55,10 @@ protected:
     void tabletEvent(QTabletEvent *event) override;
 
 private:
-    // A widget point in the source's pixel coordinates.
-    struct Hit
-    {
-        obs_source_t *source = nullptr;
-        QPointF position;
-    };
-    Hit hitAt(const QPointF &widgetPoint) const;
+    // The topmost visible interactive source under a widget point.
+    obs_source_t *sourceAt(const QPointF &widgetPoint) const;
+    vec3 toCanvas(const QPointF &widgetPoint) const;
+    // A widget point in the source's own pixel coordinates.
     QPointF toSource(obs_source_t *source, const QPointF &widgetPoint) const;
     obs_mouse_event mouseEvent(obs_source_t *source, const QPointF &widgetPoint, Qt::KeyboardModifiers modifiers) const;
     void press(QMouseEvent *event, uint32_t clicks);
