@@ -63,6 +63,17 @@ public:
             moveTo(from + (to - from) * step / 4);
         button(false);
     }
+    // Ctrl and a letter, as a shortcut is typed.
+    void control(char letter)
+    {
+        const KeyCode control = XKeysymToKeycode(m_display, XK_Control_L);
+        const KeyCode key = XKeysymToKeycode(m_display, static_cast<KeySym>(letter));
+        XTestFakeKeyEvent(m_display, control, True, CurrentTime);
+        XTestFakeKeyEvent(m_display, key, True, CurrentTime);
+        XTestFakeKeyEvent(m_display, key, False, CurrentTime);
+        XTestFakeKeyEvent(m_display, control, False, CurrentTime);
+        settle();
+    }
     void type(const char *text)
     {
         for (const char *c = text; *c; ++c) {
@@ -177,16 +188,18 @@ TEST_F(ViewerTest, KeysTypedIntoAPlacedTextBoxArrive)
     EXPECT_EQ(text.value("kp_wb_text").toString(), QStringLiteral("hi"));
 }
 
-TEST_F(ViewerTest, ToolBarUndoRemovesTheLastItem)
+TEST_F(ViewerTest, ToolBarUndoAndCtrlZRemoveTheLastItems)
 {
     useTool(4);
-    m_input.drag(screenPoint(QPointF(50, 50)), screenPoint(QPointF(200, 60)));
-    m_input.drag(screenPoint(QPointF(50, 150)), screenPoint(QPointF(200, 160)));
-    ASSERT_EQ(savedItems().size(), 2);
+    for (int y : {50, 150, 250})
+        m_input.drag(screenPoint(QPointF(50, y)), screenPoint(QPointF(200, y + 10)));
+    ASSERT_EQ(savedItems().size(), 3);
 
     QWidget *undo = m_viewer->findChild<QToolBar *>()->widgetForAction(m_viewer->undoAction());
     ASSERT_NE(undo, nullptr);
     m_input.click(undo->mapToGlobal(undo->rect().center()));
+    ASSERT_EQ(savedItems().size(), 2);
+    m_input.control('z');
     const QJsonArray items = savedItems();
     ASSERT_EQ(items.size(), 1);
     EXPECT_EQ(items.first().toObject().value("kp_wb_data_startPoint_y").toInt(), 50);
