@@ -8,7 +8,7 @@ DEMO_OUT ?= out/demo
 # libobs renders with OpenGL on an X display: start a virtual one when there is none.
 XRUN := ./scripts/with-display.sh
 
-.PHONY: all deps configure build demo test probe install clean
+.PHONY: all deps configure build demo view screenshot test probe install package clean
 
 all: build
 
@@ -28,6 +28,16 @@ demo: build
 	@echo "Demo output in $(abspath $(DEMO_OUT)):"
 	@ls -1 $(abspath $(DEMO_OUT)) | sed 's|^|  $(abspath $(DEMO_OUT))/|'
 
+# The interactive viewer on the current display (a private, invisible one when DISPLAY is unset).
+view: build
+	@mkdir -p out/view
+	$(XRUN) $(BUILD_DIR)/host/player/kp-host view --out out/view
+
+# The README's picture of the viewer, grabbed from its window.
+screenshot: build
+	@mkdir -p out/screenshot
+	$(XRUN) $(BUILD_DIR)/host/player/kp-host view examples/viewer.json --out out/screenshot --screenshot docs/viewer.png
+
 test: build
 	$(XRUN) ctest --test-dir $(BUILD_DIR) --output-on-failure --timeout 300 -j2
 
@@ -38,6 +48,11 @@ probe: configure
 
 install: build
 	cmake --install $(BUILD_DIR)
+
+# A Debian package of what `make install` installs (build/kp-toolkit_<version>_<arch>.deb).
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+	@ls -1 $(abspath $(BUILD_DIR))/*.deb
 
 clean:
 	rm -rf $(BUILD_DIR) out

@@ -13,6 +13,8 @@ PACKAGES=(
     xvfb xauth libgl1-mesa-dri libegl1 libx11-dev libxcb1-dev
     fonts-wqy-microhei fonts-dejavu-core
     x11-utils
+    libxtst-dev
+    dpkg-dev
 )
 
 missing=()

@@ -1,6 +1,7 @@
 #include "kpimage.h"
 
 #include "kpimageplugin.h"
+#include "kpboardhotkeys.h"
 #include "kpimagepluginlist.h"
 #include "kplog.h"
 #include "kputilinterface.h"
@@ -98,11 +99,27 @@ void advanceAnimation(KPImagePluginList *list, uint64_t elapsedNs)
     obs_leave_graphics();
 }
 
+// Hotkeys act on the current page, as the commands do.
+void addHotkeys(KPImagePluginList *list, obs_source_t *source)
+{
+    KPBoardHotkeys::attach(list, source, [list, source](KPBoardHotkeys::Action action) {
+        switch (action) {
+        case KPBoardHotkeys::Action::Undo: list->customCallback(1, nullptr); break;
+        case KPBoardHotkeys::Action::Redo: list->customCallback(2, nullptr); break;
+        case KPBoardHotkeys::Action::Clear: list->customCallback(3, nullptr); break;
+        case KPBoardHotkeys::Action::ToggleHandwriting:
+            KPBoardHotkeys::toggleSetting(source, "kp_wb_hideHandwriting");
+            break;
+        }
+    });
+}
+
 void *createList(obs_data_t *settings, obs_source_t *source, bool single)
 {
     auto *list = new KPImagePluginList(source);
     list->single = single;
     kp_image_source_update(list, settings);
+    addHotkeys(list, source);
     return list;
 }
 
@@ -144,6 +161,7 @@ void kp_image_source_destroy(void *data)
     KPImagePluginList *list = listOf(data);
     if (!list)
         return;
+    KPBoardHotkeys::detach(list);
     kp_image_source_unload(list);
     delete list;
 }

@@ -1,5 +1,6 @@
 #include "kpslideshow.h"
 
+#include "kpboardhotkeys.h"
 #include "kplog.h"
 #include "kputilinterface.h"
 
@@ -437,6 +438,18 @@ void *ss_create(obs_data_t *, obs_source_t *source)
         return nullptr;
     }
     obs_source_update(source, nullptr);
+    // The slides are private sources, which libobs gives no hotkeys: the
+    // slideshow carries them and passes them on as it passes commands on.
+    KPBoardHotkeys::attach(ss, source, [ss, source](KPBoardHotkeys::Action action) {
+        switch (action) {
+        case KPBoardHotkeys::Action::Undo: ss_image_do_custom_callback(ss, 1, nullptr); break;
+        case KPBoardHotkeys::Action::Redo: ss_image_do_custom_callback(ss, 2, nullptr); break;
+        case KPBoardHotkeys::Action::Clear: ss_image_do_custom_callback(ss, 3, nullptr); break;
+        case KPBoardHotkeys::Action::ToggleHandwriting:
+            KPBoardHotkeys::toggleSetting(source, "kp_wb_hideHandwriting");
+            break;
+        }
+    });
     return ss;
 }
 
@@ -446,6 +459,7 @@ void ss_destroy(void *data)
     slideshow *ss = slideshowOf(data);
     if (!ss)
         return;
+    KPBoardHotkeys::detach(ss);
     obs_source_release(ss->transition);
     for (size_t i = 0; i < ss->files.num; ++i) {
         bfree(ss->files.array[i].path);
