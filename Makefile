@@ -11,7 +11,7 @@ FUZZ_SECONDS ?= 60
 # libobs renders with OpenGL on an X display: start a virtual one when there is none.
 XRUN := ./scripts/with-display.sh
 
-.PHONY: all deps configure build demo test sanitize fuzz probe install clean
+.PHONY: all deps configure build demo view screenshot test sanitize fuzz probe install package clean
 
 all: build
 
@@ -26,9 +26,20 @@ build: configure
 
 demo: build
 	@mkdir -p $(DEMO_OUT)
+	$(BUILD_DIR)/examples/kp-make-pictures $(DEMO_OUT)
 	$(XRUN) $(BUILD_DIR)/host/player/kp-host play examples/demo.json --out $(DEMO_OUT)
 	@echo "Demo output in $(abspath $(DEMO_OUT)):"
 	@ls -1 $(abspath $(DEMO_OUT)) | sed 's|^|  $(abspath $(DEMO_OUT))/|'
+
+# The interactive viewer on the current display (a private, invisible one when DISPLAY is unset).
+view: build
+	@mkdir -p out/view
+	$(XRUN) $(BUILD_DIR)/host/player/kp-host view --out out/view
+
+# The README's picture of the viewer, grabbed from its window.
+screenshot: build
+	@mkdir -p out/screenshot
+	$(XRUN) $(BUILD_DIR)/host/player/kp-host view examples/viewer.json --out out/screenshot --screenshot docs/viewer.png
 
 test: build
 	$(XRUN) ctest --test-dir $(BUILD_DIR) --output-on-failure --timeout 300 -j2
@@ -57,6 +68,11 @@ probe: configure
 
 install: build
 	cmake --install $(BUILD_DIR)
+
+# A Debian package of what `make install` installs (build/kp-toolkit_<version>_<arch>.deb).
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+	@ls -1 $(abspath $(BUILD_DIR))/*.deb
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) out

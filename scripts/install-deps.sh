@@ -15,6 +15,8 @@ PACKAGES=(
     x11-utils
     libfaketime
     clang libclang-rt-14-dev
+    libxtst-dev
+    dpkg-dev
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #include "kphostplayer.h"
 
+#include "kphosthotkeys.h"
 #include "kphostscript.h"
 #include "kpobsext.h"
 #include "kpobsruntime.h"
@@ -104,7 +105,7 @@ void KPHostPlayer::runStep(const QJsonObject &step)
         {"clipboard", &KPHostPlayer::clipboard}, {"copy", &KPHostPlayer::copy},
         {"frames", &KPHostPlayer::frames},   {"render", &KPHostPlayer::render},
         {"hide", &KPHostPlayer::hide},       {"show", &KPHostPlayer::show},
-        {"remove", &KPHostPlayer::remove},
+        {"remove", &KPHostPlayer::remove},   {"hotkey", &KPHostPlayer::hotkey},
     };
     (this->*steps.value(KPHostScript::text(step, "do")))(step);
 }
@@ -330,4 +331,13 @@ void KPHostPlayer::remove(const QJsonObject &step)
     m_sources.remove(KPHostScript::text(step, "name"));
     m_runtime.removeFromOutput(entry.item);
     obs_source_release(entry.source);
+}
+
+void KPHostPlayer::hotkey(const QJsonObject &step)
+{
+    const QString name = KPHostScript::text(step, "hotkey");
+    const obs_hotkey_id id = KPHostHotkeys::find(sourceFor(step), name);
+    if (id == OBS_INVALID_HOTKEY_ID)
+        throw KPStepError(QStringLiteral("the source has no hotkey \"%1\"").arg(name));
+    KPHostHotkeys::fire(id, KPHostScript::flag(step, "pressed", true));
 }

@@ -48,6 +48,7 @@ const Rules &stepRules()
         {"hide", {{"name", Kind::String, true}}},
         {"show", {{"name", Kind::String, true}}},
         {"remove", {{"name", Kind::String, true}}},
+        {"hotkey", {{"name", Kind::String, true}, {"hotkey", Kind::String, true}, {"pressed", Kind::Bool, false}}},
     };
     return rules;
 }
@@ -144,8 +145,13 @@ bool KPHostScript::load(const QString &path, QString *error)
         *error = QStringLiteral("cannot read script %1").arg(path);
         return false;
     }
+    return parse(file.readAll(), path, error);
+}
+
+bool KPHostScript::parse(const QByteArray &json, const QString &path, QString *error)
+{
     QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &parseError);
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
     if (!document.isObject()) {
         *error = QStringLiteral("script %1 is not a JSON object: %2").arg(path, parseError.errorString());
         return false;

@@ -22,6 +22,8 @@ class KPHostScript
 public:
     // Reads and checks the file; on failure error names the step and the fault.
     bool load(const QString &path, QString *error);
+    // The same for script text; path only names it in messages.
+    bool parse(const QByteArray &json, const QString &path, QString *error);
 
     int canvasWidth() const { return m_width; }
     int canvasHeight() const { return m_height; }

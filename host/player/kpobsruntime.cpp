@@ -1,5 +1,7 @@
 #include "kpobsruntime.h"
 
+#include "kphosttransitions.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -58,6 +60,8 @@ bool KPObsRuntime::start(const Options &options, QString *error)
         return false;
     }
     m_started = true;
+    // A host application brings its own transitions; libobs alone has none.
+    KPHostTransitions::registerMissing();
     if (options.video) {
         obs_video_info ovi = {};
         ovi.graphics_module = kGraphicsModule;

@@ -47,6 +47,9 @@ public:
     void setVisible(obs_sceneitem_t *item, bool visible);
     void removeFromOutput(obs_sceneitem_t *item);
 
+    // The scene shown on the output.
+    obs_scene_t *scene() const { return m_scene; }
+
     quint64 tickCount() const { return m_ticks.load(); }
     // Waits until count further video ticks have run; false on time-out.
     bool waitTicks(quint64 count, int timeoutMs);

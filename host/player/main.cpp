@@ -1,15 +1,19 @@
-// kp-host: runs the plug-in inside real libobs and plays a script of host actions.
+// kp-host: runs the plug-in inside real libobs and plays a script of host actions,
+// or shows the output in a window to draw on by hand.
 //   kp-host play SCRIPT.json [--out DIR] [--plugin PATH]
+//   kp-host view [SCRIPT.json] [--out DIR] [--plugin PATH] [--screenshot PNG]
 
 #include "kphostlog.h"
 #include "kphostplayer.h"
 #include "kphostscript.h"
+#include "kphostviewer.h"
 #include "kpobsext.h"
 #include "kpobsruntime.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QTimer>
 
 #include <X11/Xlib.h>
 #include <util/bmem.h>
@@ -18,11 +22,22 @@
 
 namespace {
 
+const char kUsage[] = "usage: kp-host play SCRIPT.json [--out DIR] [--plugin PATH]\n"
+                      "       kp-host view [SCRIPT.json] [--out DIR] [--plugin PATH] [--screenshot PNG]";
+
+// Without a script the viewer shows one whiteboard filling the canvas, with a red pen.
+const char kDefaultViewScript[] = R"({"steps": [{"do": "create", "name": "whiteboard",
+    "type": "kp_source_whiteboard", "settings": {"kp_wb_width": 1280, "kp_wb_height": 720}},
+    {"do": "update", "name": "whiteboard", "settings": {"kp_wb_draw_type": 6, "kp_wb_draw_color": 4278190335,
+    "kp_wb_draw_size": 6}}]})";
+
 struct Arguments
 {
+    bool view = false;
     QString script;
     QString outDir = QStringLiteral(".");
     QString plugin;
+    QString screenshot;
 };
 
 int fail(const QString &message)
@@ -33,19 +48,34 @@ int fail(const QString &message)
 
 bool parseArguments(int argc, char **argv, Arguments *arguments, QString *error)
 {
-    if (argc < 3 || QString::fromLocal8Bit(argv[1]) != QLatin1String("play")) {
-        *error = QStringLiteral("usage: kp-host play SCRIPT.json [--out DIR] [--plugin PATH]");
+    const QString mode = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    arguments->view = mode == QLatin1String("view");
+    if (mode != QLatin1String("play") && !arguments->view) {
+        *error = QString::fromLatin1(kUsage);
         return false;
     }
-    arguments->script = QFileInfo(QString::fromLocal8Bit(argv[2])).absoluteFilePath();
-    for (int i = 3; i < argc; ++i) {
+    int i = 2;
+    if (i < argc && !QString::fromLocal8Bit(argv[i]).startsWith(QLatin1String("--")))
+        arguments->script = QFileInfo(QString::fromLocal8Bit(argv[i++])).absoluteFilePath();
+    if (arguments->script.isEmpty() && !arguments->view) {
+        *error = QString::fromLatin1(kUsage);
+        return false;
+    }
+    const QStringList options = arguments->view ? QStringList{"--out", "--plugin", "--screenshot"}
+                                                : QStringList{"--out", "--plugin"};
+    for (; i < argc; ++i) {
         const QString option = QString::fromLocal8Bit(argv[i]);
-        if ((option != QLatin1String("--out") && option != QLatin1String("--plugin")) || i + 1 >= argc) {
+        if (!options.contains(option) || i + 1 >= argc) {
             *error = QStringLiteral("unknown or incomplete option %1").arg(option);
             return false;
         }
         const QString value = QFileInfo(QString::fromLocal8Bit(argv[++i])).absoluteFilePath();
-        (option == QLatin1String("--out") ? arguments->outDir : arguments->plugin) = value;
+        if (option == QLatin1String("--out"))
+            arguments->outDir = value;
+        else if (option == QLatin1String("--plugin"))
+            arguments->plugin = value;
+        else
+            arguments->screenshot = value;
     }
     return true;
 }
@@ -68,35 +98,65 @@ bool hasDisplay()
     return display != nullptr;
 }
 
-int play(const Arguments &arguments, const KPHostScript &script)
+bool startRuntime(const Arguments &arguments, const KPHostScript &script, KPObsRuntime &runtime, QString *error)
 {
     if (script.logEncrypted())
         kp_obs_set_log_encrypted(*script.logEncrypted());
-
-    KPObsRuntime runtime;
     KPObsRuntime::Options options;
     options.width = script.canvasWidth();
     options.height = script.canvasHeight();
-    QString error;
-    if (!runtime.start(options, &error))
-        return fail(error);
+    if (!runtime.start(options, error))
+        return false;
     const QString plugin = arguments.plugin.isEmpty() ? defaultPlugin() : arguments.plugin;
-    if (plugin.isEmpty())
+    if (plugin.isEmpty()) {
         runtime.loadInstalledModules(QStringLiteral(KP_INSTALLED_PLUGIN_DIR), QStringLiteral(KP_INSTALLED_DATA_DIR));
-    else if (!runtime.loadModule(plugin, QString(), &error))
-        return fail(error);
-
-    QDir::setCurrent(arguments.outDir);
-    bool played = false;
-    {
-        KPHostPlayer player(runtime);
-        played = player.play(script, &error);
+        return true;
     }
+    return runtime.loadModule(plugin, QString(), error);
+}
+
+int finish(KPObsRuntime &runtime, bool succeeded, const QString &error)
+{
     kp_obs_release_status_records();
     runtime.shutdown();
     const long leaks = bnum_allocs();
     blog(leaks ? LOG_WARNING : LOG_INFO, "Number of memory leaks: %ld", leaks);
-    return played ? 0 : fail(error);
+    return succeeded ? 0 : fail(error);
+}
+
+// Shows the window until it is closed; with a screenshot path, grabs the
+// window once a few frames have been drawn and closes it.
+bool showViewer(KPObsRuntime &runtime, const Arguments &arguments, QString *error)
+{
+    KPHostViewer viewer(runtime);
+    viewer.show();
+    if (!arguments.screenshot.isEmpty()) {
+        QTimer::singleShot(1500, &viewer, [&] {
+            if (!viewer.grab(arguments.screenshot))
+                *error = QStringLiteral("cannot write %1").arg(arguments.screenshot);
+            viewer.close();
+        });
+    }
+    QApplication::exec();
+    return error->isEmpty();
+}
+
+int run(const Arguments &arguments, const KPHostScript &script)
+{
+    KPObsRuntime runtime;
+    QString error;
+    if (!startRuntime(arguments, script, runtime, &error))
+        return fail(error);
+
+    QDir::setCurrent(arguments.outDir);
+    bool succeeded = false;
+    {
+        KPHostPlayer player(runtime);
+        succeeded = player.play(script, &error);
+        if (succeeded && arguments.view)
+            succeeded = showViewer(runtime, arguments, &error);
+    }
+    return finish(runtime, succeeded, error);
 }
 
 } // namespace
@@ -108,7 +168,10 @@ int main(int argc, char **argv)
     if (!parseArguments(argc, argv, &arguments, &error))
         return fail(error);
     KPHostScript script;
-    if (!script.load(arguments.script, &error))
+    const bool loaded = arguments.script.isEmpty()
+                            ? script.parse(kDefaultViewScript, QStringLiteral("(default)"), &error)
+                            : script.load(arguments.script, &error);
+    if (!loaded)
         return fail(error);
     if (!QDir().mkpath(arguments.outDir))
         return fail(QStringLiteral("cannot create output folder %1").arg(arguments.outDir));
@@ -117,5 +180,5 @@ int main(int argc, char **argv)
 
     KPHostLog log(QDir(arguments.outDir).filePath(QStringLiteral("kp-host.log")));
     QApplication app(argc, argv);
-    return play(arguments, script);
+    return run(arguments, script);
 }

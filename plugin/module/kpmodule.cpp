@@ -1,6 +1,8 @@
 #include "kpmodule.h"
 
+#include "kpimage.h"
 #include "kpobsext.h"
+#include "kpslideshow.h"
 #include "kpwhiteboard.h"
 
 #include <util/text-lookup.h>
@@ -55,14 +57,17 @@ void freeLocale()
 void registerSources()
 {
     // Registration order is fixed: whiteboard, obsolete image module, single
-    // image, cloud slideshow, image slideshow. The image and slideshow types
-    // are not built yet: their records stay zeroed and unregistered.
+    // image, cloud slideshow, image slideshow.
     kp_fill_whiteboard_info(&g_whiteboardInfo);
     registerRecord(g_whiteboardInfo);
-    (void)g_obsoleteImageInfo;
-    (void)g_singleImageInfo;
-    (void)g_cloudSlideshowInfo;
-    (void)g_imageSlideshowInfo;
+    kp_fill_obsolete_image_info(&g_obsoleteImageInfo);
+    registerRecord(g_obsoleteImageInfo);
+    kp_fill_single_image_info(&g_singleImageInfo);
+    registerRecord(g_singleImageInfo);
+    kp_fill_slideshow_info(&g_cloudSlideshowInfo, "kp_clound_source", ss_get_name_cloud);
+    registerRecord(g_cloudSlideshowInfo);
+    kp_fill_slideshow_info(&g_imageSlideshowInfo, "kp_image_source", ss_get_name_image);
+    registerRecord(g_imageSlideshowInfo);
 }
 
 } // namespace kpmodule

@@ -3,8 +3,11 @@
 #include "ft2source.h"
 #include "kplog.h"
 
+#include <QMap>
 #include <QMutex>
 #include <QMutexLocker>
+
+#include <tuple>
 
 namespace {
 
@@ -47,17 +50,47 @@ QList<ft2_font_file> platformFontFiles()
     return files;
 }
 
+// One open face shared by every text box of its file, face index and size.
+struct SharedFace
+{
+    FT_Face face = nullptr;
+    int users = 0;
+};
+
+using FaceKey = std::tuple<QString, int, unsigned>;
+
+QMap<FaceKey, SharedFace> &sharedFaces()
+{
+    static QMap<FaceKey, SharedFace> faces;
+    return faces;
+}
+
+// Called with the library lock held.
+FT_Error acquireFace(const ft2_font_file &file, unsigned size, FT_Face *face)
+{
+    const FaceKey key(file.path, file.index, size);
+    auto it = sharedFaces().find(key);
+    if (it != sharedFaces().end()) {
+        ++it->users;
+        *face = it->face;
+        return 0;
+    }
+    // Without a started library FreeType refuses every file with an error
+    // of its own, which is logged like any other.
+    const FT_Error error = FT_New_Face(s_library, file.path.toLocal8Bit().constData(), file.index, face);
+    if (error == 0)
+        sharedFaces().insert(key, SharedFace{*face, 1});
+    return error;
+}
+
 FT_Face openFirstFace(ft2_source *source)
 {
     for (const ft2_font_file &file : ft2_font_files()) {
         FT_Face face = nullptr;
         FT_Error error;
         {
-            // Without a started library FreeType refuses every file with an
-            // error of its own, which is logged like any other.
             QMutexLocker lock(&s_libraryMutex);
-            error = FT_New_Face(s_library, file.path.toLocal8Bit().constData(), file.index,
-                                &face);
+            error = acquireFace(file, source->fontSize, &face);
         }
         if (error == 0) {
             KP_LOG(1, QStringLiteral("init_font font path=%1,index=%2")
@@ -123,7 +156,21 @@ void ft2_done_face(FT_Face face)
     if (!face)
         return;
     QMutexLocker lock(&s_libraryMutex);
+    for (auto it = sharedFaces().begin(); it != sharedFaces().end(); ++it) {
+        if (it->face == face) {
+            if (--it->users == 0) {
+                FT_Done_Face(face);
+                sharedFaces().erase(it);
+            }
+            return;
+        }
+    }
     FT_Done_Face(face);
+}
+
+QMutex *ft2_face_mutex()
+{
+    return &s_libraryMutex;
 }
 
 QList<ft2_font_file> ft2_font_files()

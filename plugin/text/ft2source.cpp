@@ -8,6 +8,7 @@
 #include <QDebug>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <QMutexLocker>
 #include <QPainter>
 #include <QTextOption>
 
@@ -304,6 +305,7 @@ void ft2_source::resetFace()
     KP_LOG_SCOPE();
     init_font(this);
     if (fontFace) {
+        QMutexLocker lock(ft2_face_mutex());
         FT_Error error = FT_Set_Pixel_Sizes(fontFace, 0, fontSize);
         if (error)
             KP_LOG(1, QStringLiteral("FT_Set_Pixel_Sizes size=%1,error=%2").arg(fontSize).arg(error));
@@ -327,12 +329,15 @@ int ft2_source::measureGlyph(FT_UInt glyphIndex) const
     return int(fontFace->glyph->advance.x >> 6);
 }
 
+// Faces are shared between text boxes of one file and size, and FreeType
+// measures through the face's one glyph slot: the face lock covers both.
 int ft2_source::glyphAdvance(QChar ch)
 {
+    QMutexLocker lock(ft2_face_mutex());
     const FT_UInt glyphIndex = FT_Get_Char_Index(fontFace, ch.unicode());
     if (glyphIndex >= FT_UInt(GlyphCacheSize))
         return measureGlyph(glyphIndex);
-    ft2_glyph_info *&entry = glyphCache[glyphIndex];
+    ft2_glyph_info *&entry = glyphSlot(glyphIndex);
     if (!entry) {
         entry = static_cast<ft2_glyph_info *>(bmalloc(sizeof(ft2_glyph_info)));
         entry->advance = measureGlyph(glyphIndex);
@@ -340,13 +345,33 @@ int ft2_source::glyphAdvance(QChar ch)
     return entry->advance;
 }
 
+ft2_glyph_info *&ft2_source::glyphSlot(FT_UInt glyphIndex)
+{
+    ft2_glyph_info **&page = glyphPages[glyphIndex / GlyphPageSize];
+    if (!page)
+        page = static_cast<ft2_glyph_info **>(bzalloc(sizeof(ft2_glyph_info *) * GlyphPageSize));
+    return page[glyphIndex % GlyphPageSize];
+}
+
+const ft2_glyph_info *ft2_source::cachedGlyph(FT_UInt glyphIndex) const
+{
+    if (glyphIndex >= FT_UInt(GlyphCacheSize))
+        return nullptr;
+    ft2_glyph_info *const *page = glyphPages[glyphIndex / GlyphPageSize];
+    return page ? page[glyphIndex % GlyphPageSize] : nullptr;
+}
+
 void ft2_source::clearGlyphCache()
 {
-    for (ft2_glyph_info *&entry : glyphCache) {
-        if (entry) {
-            bfree(entry);
-            entry = nullptr;
+    for (ft2_glyph_info **&page : glyphPages) {
+        if (!page)
+            continue;
+        for (int i = 0; i < GlyphPageSize; ++i) {
+            if (page[i])
+                bfree(page[i]);
         }
+        bfree(page);
+        page = nullptr;
     }
 }
 

@@ -43,6 +43,11 @@ public:
     // Glyph indices below this have a cache slot; larger ones are measured
     // on every layout.
     static constexpr int GlyphCacheSize = 65535;
+    // The cache is indexed directly by glyph index, in pages of this many
+    // slots made on first use: a box showing a few characters holds a few
+    // pages, not a slot for every glyph a font could have.
+    static constexpr int GlyphPageSize = 256;
+    static constexpr int GlyphPageCount = (GlyphCacheSize + GlyphPageSize - 1) / GlyphPageSize;
     static constexpr unsigned int MinimumFontSize = 9;
 
     explicit ft2_source(KPTextItemData *owner);
@@ -75,6 +80,10 @@ public:
     void moveCursorLine(bool up);
 
     void resetFace();
+    // A character's advance in whole pixels, measured once per glyph.
+    int glyphAdvance(QChar ch);
+    // The cached entry of a glyph index, null when it has none.
+    const ft2_glyph_info *cachedGlyph(FT_UInt glyphIndex) const;
     // Lays out and paints the text onto a canvas of the given size.
     void render(QPainter *painter, const QSize &canvas, const QColor &textColor);
 
@@ -96,7 +105,7 @@ public:
     int textRight = 0;
     int textBottom = 0;
     QFont font;
-    ft2_glyph_info *glyphCache[GlyphCacheSize] = {};
+    ft2_glyph_info **glyphPages[GlyphPageCount] = {};
     FT_Face fontFace = nullptr;
     KPTextItemData *owner = nullptr;
     QList<TextCell> cells;
@@ -118,6 +127,7 @@ private:
     // The cell of the character at or before the text index, or -1.
     int cellAtOrBefore(int index) const;
     int glyphAdvance(QChar ch);
+    ft2_glyph_info *&glyphSlot(FT_UInt glyphIndex);
     int measureGlyph(FT_UInt glyphIndex) const;
     void clearGlyphCache();
     Layout layoutText();

@@ -285,7 +285,12 @@ void KPTextItemData::blinkCursor()
     }
 }
 
-void KPTextItemData::render(QPainter *painter, const QImage &canvas)
+bool KPTextItemData::blinkDue() const
+{
+    return m_ft2Source->focused && std::abs(QTime::currentTime().msecsTo(m_blinkTime)) > CursorBlinkMs;
+}
+
+void KPTextItemData::render(QPainter *painter, const QImage &canvas, bool advanceBlink)
 {
     if (canvas.isNull())
         return;
@@ -293,7 +298,8 @@ void KPTextItemData::render(QPainter *painter, const QImage &canvas)
         KP_LOG(1, QStringLiteral("render without an active painter"));
         return;
     }
-    blinkCursor();
+    if (advanceBlink)
+        blinkCursor();
     const QColor color = m_whiteBoardItemObject ? m_whiteBoardItemObject->textColor()
                                                 : QColor(255, 0, 0, 255);
     m_ft2Source->render(painter, canvas.size(), color);

@@ -57,7 +57,11 @@ public:
     void setStatusData(obs_data_t *status);
     obs_data_t *toData() const;
     void updateWithSettings(obs_data_t *record);
-    void render(QPainter *painter, const QImage &canvas);
+    // Paints onto a canvas of the image's size; advancing the blink flips a
+    // focused cursor when its time has come.
+    void render(QPainter *painter, const QImage &canvas, bool advanceBlink = true);
+    // True when a focused cursor is due to flip at the next render.
+    bool blinkDue() const;
 
     bool editing() const { return m_editing; }
     bool dragging() const { return m_dragging; }

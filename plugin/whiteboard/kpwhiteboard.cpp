@@ -1,5 +1,6 @@
 #include "kpwhiteboard.h"
 
+#include "kpboardhotkeys.h"
 #include "kplog.h"
 #include "kputilinterface.h"
 #include "kpwhiteboardobject.h"
@@ -18,6 +19,20 @@ KPWhiteBoardObject *boardOf(void *data)
     return static_cast<KPWhiteBoardObject *>(data);
 }
 
+void addHotkeys(KPWhiteBoardObject *board, obs_source_t *source)
+{
+    KPBoardHotkeys::attach(board, source, [board, source](KPBoardHotkeys::Action action) {
+        switch (action) {
+        case KPBoardHotkeys::Action::Undo: board->do_custom_callback(1, nullptr); break;
+        case KPBoardHotkeys::Action::Redo: board->do_custom_callback(2, nullptr); break;
+        case KPBoardHotkeys::Action::Clear: board->do_custom_callback(3, nullptr); break;
+        case KPBoardHotkeys::Action::ToggleHandwriting:
+            KPBoardHotkeys::toggleSetting(source, "kp_wb_hideHandwriting");
+            break;
+        }
+    });
+}
+
 } // namespace
 
 const char *kp_source_whiteboard_get_name(void *)
@@ -31,13 +46,16 @@ void *kp_source_whiteboard_create(obs_data_t *settings, obs_source_t *source)
     KP_LOG(1, kEntryMark);
     auto *board = new KPWhiteBoardObject(source);
     board->updateWithSettings(settings);
+    addHotkeys(board, source);
     return board;
 }
 
 void kp_source_whiteboard_destroy(void *data)
 {
     KP_LOG(1, kEntryMark);
-    delete boardOf(data);
+    KPWhiteBoardObject *board = boardOf(data);
+    KPBoardHotkeys::detach(board);
+    delete board;
 }
 
 uint32_t kp_source_whiteboard_get_width(void *data)

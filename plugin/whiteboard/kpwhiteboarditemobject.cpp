@@ -174,6 +174,25 @@ double KPWhiteBoardItemObject::pressurePenWidth(double pressure, double scale)
     return scale * (pressure * 3.0) + 1.0;
 }
 
+QRectF KPWhiteBoardItemObject::paintBounds() const
+{
+    double left = qMin(m_startPoint.x(), m_endPoint.x());
+    double right = qMax(m_startPoint.x(), m_endPoint.x());
+    double top = qMin(m_startPoint.y(), m_endPoint.y());
+    double bottom = qMax(m_startPoint.y(), m_endPoint.y());
+    for (const QPoint &point : m_points) {
+        left = qMin<double>(left, point.x());
+        right = qMax<double>(right, point.x());
+        top = qMin<double>(top, point.y());
+        bottom = qMax<double>(bottom, point.y());
+    }
+    const double scale = m_whiteBoardObject ? m_whiteBoardObject->itemScale() : 1.0;
+    const double reach = qMax(qMax(double(itemProperty.size), kArrowHeadLength), scale * kAlphaPenWidth);
+    // Antialiasing reaches a pixel further; the cap keeps absurd sizes finite.
+    const double pad = qMin(reach, 1.0e6) + 4.0;
+    return QRectF(QPointF(left - pad, top - pad), QPointF(right + pad, bottom + pad));
+}
+
 QPoint KPWhiteBoardItemObject::paintedEnd(bool square) const
 {
     const bool constrained = m_whiteBoardObject && m_whiteBoardObject->isShiftPressed() &&
@@ -185,7 +204,7 @@ QPoint KPWhiteBoardItemObject::paintedEnd(bool square) const
 
 // ---- painting ------------------------------------------------------------
 
-void KPWhiteBoardItemObject::paint(QPainter *painter, int)
+void KPWhiteBoardItemObject::paint(QPainter *painter, int flags)
 {
     if (!m_visible || !painter)
         return;
@@ -235,7 +254,7 @@ void KPWhiteBoardItemObject::paint(QPainter *painter, int)
     case KPWB::DRAW_ITEM_TYPE_TEXT:
         // Without a board there is no canvas to lay the text out on.
         if (m_whiteBoardObject)
-            textData()->render(painter, m_whiteBoardObject->m_image);
+            textData()->render(painter, m_whiteBoardObject->m_image, !(flags & PaintKeepBlink));
         break;
     case KPWB::Draw_ITEM_TYPE_PEN_ALPHA:
         paintStroke(painter);
@@ -297,6 +316,9 @@ void KPWhiteBoardItemObject::drawPressureSegment(QPainter *painter, const Pressu
     setPressurePen(sample.pressure);
     painter->setPen(m_pen);
     painter->drawLine(QLineF(m_lastPressurePoint, position));
+    const double reach = m_pen.widthF() / 2.0 + 2.0;
+    m_whiteBoardObject->markDirty(
+        normalizedBox(m_lastPressurePoint, position).adjusted(-reach, -reach, reach, reach));
     m_lastPressurePoint = position;
 }
 

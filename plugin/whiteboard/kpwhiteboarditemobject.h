@@ -35,6 +35,9 @@ struct PressurePoint
 class KPWhiteBoardItemObject
 {
 public:
+    // Flags of paint(): a text box's cursor keeps its blink phase.
+    enum PaintFlag { PaintKeepBlink = 1 };
+
     KPWhiteBoardItemObject(KPWhiteBoardObject *board, const KPWB::ItemProperty &property);
     KPWhiteBoardItemObject(const KPWhiteBoardItemObject &) = delete;
     KPWhiteBoardItemObject &operator=(const KPWhiteBoardItemObject &) = delete;
@@ -87,6 +90,9 @@ public:
     // arrow has no length.
     static QVector<QLineF> arrowLines(const QLineF &shaft);
     static double pressurePenWidth(double pressure, double scale);
+    // Where paint() can draw an item made with the mouse, with room for its
+    // pen, dot or arrow head; text boxes are laid out over the whole canvas.
+    QRectF paintBounds() const;
 
 private:
     // What a text box needs of the item. A member rather than a base class,

@@ -3,12 +3,15 @@
 #include "kpaddundocommand.h"
 #include "kpclearundocommand.h"
 #include "kplog.h"
+#include "kptextdata.h"
 #include "kputilinterface.h"
 #include "kpwhiteboarditemobject.h"
 
 #include <QPainter>
 #include <QTabletEvent>
 #include <QUndoStack>
+
+#include <cstring>
 
 #include <obs-module.h>
 
@@ -68,8 +71,11 @@ void KPWhiteBoardObject::updateWithSettings(obs_data_t *settings)
     const double itemWidth = obs_data_has_user_value(settings, kItemWidthKey)
                                  ? obs_data_get_double(settings, kItemWidthKey)
                                  : 0.0;
-    m_background = static_cast<quint32>(obs_data_get_int(settings, kBackgroundKey));
-    m_hideHandwriting = obs_data_get_bool(settings, kHideHandwritingKey);
+    const quint32 background = static_cast<quint32>(obs_data_get_int(settings, kBackgroundKey));
+    const bool hide = obs_data_get_bool(settings, kHideHandwritingKey);
+    const double scale = m_itemScale;
+    bool restyled = m_background.exchange(background) != background;
+    restyled = m_hideHandwriting.exchange(hide) != hide || restyled;
     const long long width = obs_data_get_int(settings, kWidthKey);
     const long long height = obs_data_get_int(settings, kHeightKey);
     updateCurrentItem(settings);
@@ -84,6 +90,8 @@ void KPWhiteBoardObject::updateWithSettings(obs_data_t *settings)
     // width and a view width that change together give the right scale at once.
     if (itemWidth > 1.0)
         m_itemScale = static_cast<unsigned>(m_width.load()) / itemWidth;
+    if (restyled || m_itemScale != scale)
+        invalidateCache();
     m_needsCompose = true;
 }
 
@@ -162,7 +170,7 @@ void KPWhiteBoardObject::setHideHandwriting(bool hide)
         QMutexLocker lock(&m_mutex);
         pushList();
     }
-    m_needsCompose = true;
+    invalidateCache();
 }
 
 void KPWhiteBoardObject::reset()
@@ -175,18 +183,20 @@ void KPWhiteBoardObject::reset()
     // The pressure strokes of the dropped items go with them.
     if (!m_pressureLayer.isNull())
         m_pressureLayer.fill(Qt::transparent);
-    m_needsCompose = true;
+    invalidateCache();
 }
 
 // ---- composition and rendering -----------------------------------------------
 
 void KPWhiteBoardObject::do_video_tick()
 {
-    if (!m_needsCompose || m_width <= 0 || m_height <= 0)
+    if (m_width <= 0 || m_height <= 0)
         return;
     bool sizeChanged = false;
     {
         QMutexLocker lock(&m_mutex);
+        if (!m_needsCompose && !m_cacheStale && !blinkDue())
+            return;
         if (!compose(&sizeChanged))
             return;
     }
@@ -203,32 +213,127 @@ void KPWhiteBoardObject::do_video_tick()
     obs_leave_graphics();
 }
 
-// Runs with the lock held; false when there is no image to paint into.
+// Runs with the lock held; false when nothing was composed.
 bool KPWhiteBoardObject::compose(bool *sizeChanged)
 {
     // Taken at once, so that a size change arriving meanwhile is kept for the next tick.
     *sizeChanged = m_sizeChanged.exchange(false);
-    if (*sizeChanged)
+    if (*sizeChanged) {
         m_image = QImage(m_width, m_height, QImage::Format_RGBA8888);
+        m_cache = QImage();
+    }
     if (m_image.isNull()) {
         if (*sizeChanged)
             m_sizeChanged = true;
         return false;
     }
-    m_image.fill(KPUtilInterface::toQColor(m_background));
-    QPainter painter(&m_image);
+    m_needsCompose = false;
     ensurePressureLayer();
+    bool full = m_fullFrame.exchange(false);
+    if (m_cacheStale.exchange(false) || m_cache.size() != m_image.size()) {
+        rebuildCache();
+        full = true;
+    }
+    const QRect canvas = m_image.rect();
+    const QRect current = currentBounds();
+    const QRect changed = full ? canvas : (m_dirty | m_lastCurrentBounds | current) & canvas;
+    m_dirty = QRect();
+    m_lastCurrentBounds = current;
+    if (changed.isEmpty())
+        return *sizeChanged;
+    const int rowBytes = changed.width() * 4;
+    for (int y = changed.top(); y <= changed.bottom(); ++y)
+        std::memcpy(m_image.scanLine(y) + changed.left() * 4, m_cache.constScanLine(y) + changed.left() * 4,
+                    static_cast<size_t>(rowBytes));
+    QPainter painter(&m_image);
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (!full)
+        painter.setClipRect(changed);
+    paintLayers(&painter, 0);
+    ++m_composedFrames;
+    return true;
+}
+
+// The item being drawn and the pressure layer, over the cached items.
+void KPWhiteBoardObject::paintLayers(QPainter *painter, int flags)
+{
+    if (m_hideHandwriting)
+        return;
+    if (m_currentData && m_currentData->leftClicked())
+        m_currentData->paint(painter, flags);
+    if (m_pressureLayerUsed && !m_pressureLayer.isNull())
+        painter->drawPixmap(0, 0, m_pressureLayer);
+}
+
+void KPWhiteBoardObject::invalidateCache()
+{
+    m_cacheStale = true;
+    m_needsCompose = true;
+}
+
+void KPWhiteBoardObject::rebuildCache()
+{
+    if (m_cache.size() != m_image.size())
+        m_cache = QImage(m_image.size(), QImage::Format_RGBA8888);
+    m_cache.fill(KPUtilInterface::toQColor(m_background));
     if (!m_hideHandwriting) {
+        QPainter painter(&m_cache);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
         for (const auto &item : qAsConst(m_items))
             item->paint(&painter, 0);
-        if (m_currentData && m_currentData->leftClicked())
-            m_currentData->paint(&painter, 0);
-        if (m_pressureLayerUsed && !m_pressureLayer.isNull())
-            painter.drawPixmap(0, 0, m_pressureLayer);
     }
-    return true;
+    ++m_cacheRebuilds;
+}
+
+// A finished item is the topmost of the finished items, so painting it over
+// the cache gives what a rebuild would; the pressure layer stays above it.
+void KPWhiteBoardObject::paintOntoCache(const QSharedPointer<KPWhiteBoardItemObject> &item)
+{
+    if (!m_cacheStale && !m_hideHandwriting && !m_cache.isNull() && m_cache.size() == m_image.size()) {
+        QPainter painter(&m_cache);
+        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        item->paint(&painter, 0);
+    }
+    requestRedraw();
+}
+
+QRect KPWhiteBoardObject::currentBounds() const
+{
+    if (m_hideHandwriting || !m_currentData || !m_currentData->leftClicked() || m_image.isNull())
+        return QRect();
+    // A text box lays itself out over the canvas: it is composed whole.
+    if (m_currentData->itemProperty.type == KPWB::DRAW_ITEM_TYPE_TEXT)
+        return m_image.rect();
+    return m_currentData->paintBounds().intersected(QRectF(m_image.rect())).toAlignedRect();
+}
+
+bool KPWhiteBoardObject::blinkDue() const
+{
+    return m_currentData && m_currentData->itemProperty.type == KPWB::DRAW_ITEM_TYPE_TEXT &&
+           m_currentData->textItemData() && m_currentData->textItemData()->blinkDue();
+}
+
+void KPWhiteBoardObject::markDirty(const QRectF &rect)
+{
+    m_dirty |= rect.intersected(QRectF(0, 0, m_width, m_height)).toAlignedRect();
+    m_needsCompose = true;
+}
+
+QImage KPWhiteBoardObject::fullComposition()
+{
+    QMutexLocker lock(&m_mutex);
+    QImage frame(m_width, m_height, QImage::Format_RGBA8888);
+    if (frame.isNull())
+        return frame;
+    frame.fill(KPUtilInterface::toQColor(m_background));
+    QPainter painter(&frame);
+    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    if (!m_hideHandwriting) {
+        for (const auto &item : qAsConst(m_items))
+            item->paint(&painter, KPWhiteBoardItemObject::PaintKeepBlink);
+    }
+    paintLayers(&painter, KPWhiteBoardItemObject::PaintKeepBlink);
+    return frame;
 }
 
 // Without a graphics context (libobs running without video) there is nothing
@@ -242,10 +347,12 @@ void KPWhiteBoardObject::uploadTexture()
         m_texture = gs_texture_create(static_cast<uint32_t>(m_image.width()),
                                       static_cast<uint32_t>(m_image.height()), GS_RGBA, 1, &bits,
                                       GS_DYNAMIC);
+        ++m_uploads;
         return;
     }
     gs_texture_set_image(m_texture, m_image.constBits(),
                          static_cast<uint32_t>(m_image.bytesPerLine()), false);
+    ++m_uploads;
 }
 
 void KPWhiteBoardObject::destroyTexture()
@@ -300,12 +407,12 @@ void KPWhiteBoardObject::setActive(bool active)
             repaintCurrentStroke();
             // Deactivation dropped the image: without a rebuild the board
             // would stay blank until its size happened to change.
-            if (m_image.isNull()) {
+            if (m_image.isNull())
                 m_sizeChanged = true;
-                m_needsCompose = true;
-            }
+            invalidateCache();
         } else {
             m_image = QImage();
+            m_cache = QImage();
             m_pressureLayer = QPixmap();
             destroyTexture();
         }
@@ -406,6 +513,9 @@ void KPWhiteBoardObject::appendToList(const QSharedPointer<KPWhiteBoardItemObjec
     KP_LOG_SCOPE();
     m_undoStack->push(new KPAddUndoCommand(item));
     m_items.append(item);
+    // The current item is painted once it has been replaced (see pushList).
+    if (item != m_currentData)
+        paintOntoCache(item);
 }
 
 void KPWhiteBoardObject::pushList()
@@ -413,9 +523,12 @@ void KPWhiteBoardObject::pushList()
     KP_LOG_SCOPE();
     if (!m_currentData)
         return;
-    appendToList(m_currentData);
+    const QSharedPointer<KPWhiteBoardItemObject> finished = m_currentData;
+    appendToList(finished);
     replaceCurrentItem();
     m_pendingItem = false;
+    // Painted once the item is no longer current, as every later frame paints it.
+    paintOntoCache(finished);
 }
 
 void KPWhiteBoardObject::do_undo()
@@ -434,7 +547,7 @@ void KPWhiteBoardObject::do_undo()
                   .arg(m_undoStack->index()));
     m_undoStack->undo();
     redrawPressureLayer();
-    m_needsCompose = true;
+    invalidateCache();
 }
 
 void KPWhiteBoardObject::do_redo()
@@ -446,7 +559,7 @@ void KPWhiteBoardObject::do_redo()
                   .arg(m_undoStack->index()));
     m_undoStack->redo();
     redrawPressureLayer();
-    m_needsCompose = true;
+    invalidateCache();
 }
 
 // Pressure strokes are painted into their own layer as they are drawn, so
@@ -500,7 +613,7 @@ void KPWhiteBoardObject::do_clear()
         ensurePressureLayer();
         repaintCurrentStroke();
     }
-    m_needsCompose = true;
+    invalidateCache();
 }
 
 // ---- snapshots -------------------------------------------------------------------
@@ -614,7 +727,7 @@ void KPWhiteBoardObject::load(obs_data_t *settings)
     }
     obs_data_array_release(records);
     obs_data_release(content);
-    m_needsCompose = true;
+    invalidateCache();
 }
 
 void KPWhiteBoardObject::setStatusData(obs_data_t *status)

@@ -16,8 +16,17 @@ class KPWhiteBoardItemObject;
 class QUndoStack;
 
 // One drawing board: a canvas of a given size and background on which draw
-// items are composed into an RGBA image on every video tick, uploaded to a
-// texture and drawn as the source's video.
+// items are composed into an RGBA image, uploaded to a texture and drawn as
+// the source's video.
+//
+// Composition is incremental. The finished, visible items are kept composed
+// over the background in a cached layer: a finished item is painted onto it
+// once, and only undo, redo, clear, load, reset, hidden handwriting, a new
+// background, scale or size rebuild it. A tick composes the frame only when
+// something changed (or a focused text box's cursor is due to blink), and
+// then only within the changed rectangle: the cache, the item being drawn and
+// the pressure layer, in that order. A tick with nothing changed neither
+// composes nor uploads.
 //
 // Threads: the host ticks and renders on its graphics thread and delivers
 // settings, events and commands on others; m_mutex serialises them. Items run
@@ -66,7 +75,10 @@ public:
     // For the items, called while the board holds its lock: none of these locks.
     void pushList();
     void appendToList(const QSharedPointer<KPWhiteBoardItemObject> &item);
-    void requestRedraw() { m_needsCompose = true; }
+    // The whole frame is composed again from the cache at the next tick.
+    void requestRedraw() { m_fullFrame = true; m_needsCompose = true; }
+    // This rectangle of the frame is composed again at the next tick.
+    void markDirty(const QRectF &rect);
     void ensurePressureLayer();
     double itemScale() const { return m_itemScale; }
     bool isShiftPressed() const { return m_shiftPressed; }
@@ -86,6 +98,14 @@ public:
     int undoIndex() const;
     bool hasTexture() const;
     bool isActive() const;
+
+    // What the ticks did so far: frames composed, cache rebuilds, uploads.
+    quint64 composedFrames() const { return m_composedFrames; }
+    quint64 cacheRebuilds() const { return m_cacheRebuilds; }
+    quint64 uploads() const { return m_uploads; }
+    // The frame composed from scratch, every item painted again, without
+    // advancing a text cursor's blink: what the incremental frame must equal.
+    QImage fullComposition();
 
     // The board's property entries; an image page leaves out size and background.
     static void addProperties(obs_properties_t *properties, bool imagePage);
@@ -111,7 +131,12 @@ protected:
     std::atomic<bool> m_pendingItem{false};
     bool m_active = true;
     std::atomic<bool> m_sizeChanged{true};
+    std::atomic<bool> m_cacheStale{true};
+    std::atomic<bool> m_fullFrame{true};
     QImage m_image;
+    QImage m_cache;
+    QRect m_dirty;
+    QRect m_lastCurrentBounds;
     QPixmap m_pressureLayer;
     gs_texture_t *m_texture = nullptr;
     QUndoStack *m_undoStack = nullptr;
@@ -121,12 +146,21 @@ protected:
     std::atomic<double> m_itemScale{1.0};
     bool m_shiftPressed = false;
     bool m_pressureLayerUsed = false;
+    std::atomic<quint64> m_composedFrames{0};
+    std::atomic<quint64> m_cacheRebuilds{0};
+    std::atomic<quint64> m_uploads{0};
 
 private:
     friend class KPWhiteBoardItemObject;
 
     static bool isValidSide(long long side);
     bool compose(bool *sizeChanged);
+    void invalidateCache();
+    void rebuildCache();
+    void paintOntoCache(const QSharedPointer<KPWhiteBoardItemObject> &item);
+    QRect currentBounds() const;
+    bool blinkDue() const;
+    void paintLayers(QPainter *painter, int flags);
     void redrawPressureLayer();
     void repaintCurrentStroke();
     void uploadTexture();

@@ -5,6 +5,10 @@
 #include "kplogcapture.h"
 #include "texttestitem.h"
 
+#include <QMutexLocker>
+
+#include <util/bmem.h>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -35,8 +39,8 @@ QStringList fontOpenLines(const KPLogCapture &log)
 int filledCacheSlots(const ft2_source &source)
 {
     int filled = 0;
-    for (const ft2_glyph_info *entry : source.glyphCache)
-        filled += entry != nullptr;
+    for (FT_UInt index = 0; index < FT_UInt(ft2_source::GlyphCacheSize); ++index)
+        filled += source.cachedGlyph(index) != nullptr;
     return filled;
 }
 
@@ -116,4 +120,33 @@ TEST_F(FontSelection, sizeChangeReopensTheFaceWithAnEmptyCache)
     const QStringList opened = fontOpenLines(log);
     ASSERT_EQ(opened.size(), 1);
     EXPECT_TRUE(opened[0].startsWith(ft2_font_files().first().path));
+}
+
+TEST_F(FontSelection, glyphCacheAcrossTheBasicPlaneMatchesFreeTypeAndFreesEachEntryOnce)
+{
+    TextTestItem item;
+    item.placeWith(QStringLiteral("a"));
+    ft2_source &source = item.text();
+    ASSERT_NE(source.fontFace, nullptr);
+    source.resetFace();
+    const long before = bnum_allocs();
+    int mismatches = 0;
+    for (uint code = 0; code <= 0xffff; ++code) {
+        if (QChar::isSurrogate(code))
+            continue;
+        const QChar ch(code);
+        const int cached = source.glyphAdvance(ch);
+        FT_Error error = 0;
+        int expected = 0;
+        {
+            QMutexLocker lock(ft2_face_mutex());
+            error = FT_Load_Glyph(source.fontFace, FT_Get_Char_Index(source.fontFace, code), 0);
+            expected = int(source.fontFace->glyph->advance.x >> 6);
+        }
+        mismatches += error == 0 && (cached != expected || source.glyphAdvance(ch) != cached);
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_GT(bnum_allocs(), before);
+    source.resetFace();
+    EXPECT_EQ(bnum_allocs(), before);
 }

@@ -180,3 +180,38 @@ TEST(BoardVideo, ConcurrentEventsCommandsTicksAndRendersDoNotDeadlock)
     EXPECT_GE(board.items().size(), 150);
     runtime().removeFromOutput(shown);
 }
+
+// libobs ticks the board on its own thread: an idle board uploads nothing,
+// while a focused text box still composes when its cursor blinks, and only then.
+TEST(BoardVideo, IdleBoardUploadsNothingButAFocusedCursorStillBlinks)
+{
+    Source source = createBoardSource(KPWB::DRAW_ITEM_TYPE_RECT);
+    ASSERT_TRUE(source);
+    KPWhiteBoardObject &board = boardOf(source);
+    obs_sceneitem_t *shown = runtime().show(source.get());
+    drag(board, {100, 100}, {200, 180});
+    ASSERT_TRUE(runtime().waitTicks(3, 5000));
+    const quint64 uploads = board.uploads();
+    ASSERT_TRUE(runtime().waitTicks(30, 10000));
+    EXPECT_EQ(board.uploads(), uploads);
+
+    board.setCurrentItemProperty({20, kRed, KPWB::DRAW_ITEM_TYPE_TEXT});
+    press(board, {20, 20});
+    release(board, {20, 20});
+    ASSERT_TRUE(runtime().waitTicks(2, 5000));
+    const quint64 frames = board.composedFrames();
+    QList<QImage> looks;
+    // About 2.5 s of frames: the cursor flips every 600 ms.
+    for (int i = 0; i < 25; ++i) {
+        ASSERT_TRUE(runtime().waitTicks(3, 5000));
+        const QImage frame = runtime().renderSource(source.get());
+        if (!looks.contains(frame))
+            looks << frame;
+    }
+    const quint64 blinks = board.composedFrames() - frames;
+    EXPECT_GE(blinks, 2u);
+    EXPECT_LE(blinks, 8u);
+    // The cursor shown and hidden.
+    EXPECT_EQ(looks.size(), 2);
+    runtime().removeFromOutput(shown);
+}

@@ -1,0 +1,58 @@
+#pragma once
+
+// kp-host's interactive window: libobs's output in a display that takes the
+// pointer, keys and pen, a tool bar for the focused source (tool, colour,
+// size, undo, redo, clear, hide handwriting, save, open) and a status line.
+
+#include <QMainWindow>
+
+#include <obs.h>
+
+class KPHostDisplay;
+class KPObsRuntime;
+class QAction;
+class QComboBox;
+class QLabel;
+class QSpinBox;
+class QToolButton;
+
+class KPHostViewer : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit KPHostViewer(KPObsRuntime &runtime, QWidget *parent = nullptr);
+
+    KPHostDisplay *display() const { return m_display; }
+    QAction *undoAction() const { return m_undo; }
+
+    // The focused source's settings after a save, as `kp-host play` writes them.
+    bool saveTo(const QString &path);
+    // Replaces the focused source with one of the same type made from a saved file.
+    bool openFrom(const QString &path);
+    // Picks the focused source's tool (DRAW_ITEM_TYPE numbering).
+    void setTool(int type);
+    // Writes the window as shown on the screen to a PNG file.
+    bool grab(const QString &path);
+
+private:
+    void buildToolBar();
+    void applyTool();
+    void showSourceTool();
+    void showColour();
+    void chooseColour();
+    void sendCommand(int number);
+    void toggleHandwriting(bool hide);
+    void saveDialog();
+    void openDialog();
+    void refreshStatus();
+
+    KPObsRuntime &m_runtime;
+    KPHostDisplay *m_display;
+    QComboBox *m_tool = nullptr;
+    QToolButton *m_colourButton = nullptr;
+    QSpinBox *m_size = nullptr;
+    QAction *m_undo = nullptr;
+    QAction *m_hide = nullptr;
+    QLabel *m_status = nullptr;
+    quint32 m_colour = 0xff0000ffu;
+};

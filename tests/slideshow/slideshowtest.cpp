@@ -1,0 +1,471 @@
+// The slideshow sources inside real libobs with OpenGL: the plug-in is loaded
+// as a module, slideshows are created by id and shown on the output, input
+// arrives through libobs and the host extension, and frames are read back.
+
+#include "kplogcapture.h"
+#include "kpobsext.h"
+#include "kpobstestenvironment.h"
+#include "kpslideshow.h"
+
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QTabletEvent>
+#include <QTemporaryDir>
+
+#include <obs.hpp>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+auto *g_environment = ::testing::AddGlobalTestEnvironment(new KPObsTestEnvironment({true, true}));
+
+void waitTicks(int count = 3)
+{
+    EXPECT_TRUE(KPObsTestEnvironment::runtime().waitTicks(count, 5000));
+}
+
+// A slideshow on the output; libobs applies updates on the next tick, so each
+// update waits for it.
+class Slideshow
+{
+public:
+    explicit Slideshow(const char *type = "kp_image_source")
+        : m_source(obs_source_create(type, "slideshow", nullptr, nullptr))
+    {
+        m_item = KPObsTestEnvironment::runtime().show(m_source);
+        waitTicks();
+    }
+    ~Slideshow()
+    {
+        KPObsTestEnvironment::runtime().removeFromOutput(m_item);
+        obs_source_release(m_source);
+    }
+    void show(const QString &file, const char *transition = "cut")
+    {
+        OBSDataAutoRelease settings = obs_data_create();
+        obs_data_set_string(settings, "file", file.toUtf8().constData());
+        obs_data_set_string(settings, "transition", transition);
+        update(settings);
+    }
+    void update(obs_data_t *settings)
+    {
+        obs_source_update(m_source, settings);
+        waitTicks();
+    }
+    obs_source_t *source() const { return m_source; }
+    // The transition libobs sees as the slideshow's active child.
+    obs_source_t *transition() const
+    {
+        obs_source_t *found = nullptr;
+        obs_source_enum_active_sources(
+            m_source,
+            [](obs_source_t *, obs_source_t *child, void *param) {
+                *static_cast<obs_source_t **>(param) = child;
+            },
+            &found);
+        return found;
+    }
+
+private:
+    obs_source_t *m_source;
+    obs_sceneitem_t *m_item;
+};
+
+int count(const KPLogCapture &log, const QString &content)
+{
+    return log.linesWithContent(content).size();
+}
+
+} // namespace
+
+TEST(Slideshow, TransitionNamesSelectTableRowsCaseInsensitively)
+{
+    struct Step
+    {
+        const char *name;
+        const char *newType; // null: no new transition
+        const char *direction;
+    };
+    const Step steps[] = {
+        {"cut", "fade_transition", ""},
+        {"no_such_transition", nullptr, ""},
+        {"FADE", "fade_transition", ""},
+        {"fade", nullptr, ""},
+        {"Swipe_To_Right", "swipe_transition", "right"},
+        {"slide_to_left", "slide_transition", "left"},
+    };
+    Slideshow ss;
+    KPLogCapture log;
+    for (const Step &step : steps) {
+        SCOPED_TRACE(step.name);
+        log.clear();
+        obs_source_t *before = ss.transition();
+        ss.show(QStringLiteral("/nonexistent/picture.png"), step.name);
+        EXPECT_EQ(count(log, QStringLiteral("direction is:%1").arg(QLatin1String(step.direction))), 1);
+        obs_source_t *after = ss.transition();
+        ASSERT_NE(after, nullptr);
+        if (!step.newType) {
+            EXPECT_EQ(after, before);
+            EXPECT_EQ(log.lines().filter(QStringLiteral("new transition type")).size(), 0);
+            continue;
+        }
+        EXPECT_NE(after, before);
+        EXPECT_STREQ(obs_source_get_id(after), step.newType);
+        OBSDataAutoRelease settings = obs_source_get_settings(after);
+        EXPECT_STREQ(obs_data_get_string(settings, "direction"), *step.direction ? step.direction : "");
+    }
+}
+
+TEST(Slideshow, WithoutPicturesEveryForwardedCallDoesNothing)
+{
+    Slideshow ss;
+    KPLogCapture log;
+    ss.show(QString(), "fade"); // an empty "file" changes nothing at all
+    EXPECT_EQ(count(log, QStringLiteral("cur file is:, files count:0")), 1);
+    EXPECT_TRUE(log.lines().filter(QStringLiteral("in tr_name")).isEmpty());
+    EXPECT_EQ(ss.transition(), nullptr);
+
+    QTemporaryDir empty; // a folder without pictures fills nothing
+    ss.show(empty.path());
+    log.clear();
+    obs_mouse_event mouse = {0, 10, 10};
+    obs_source_send_mouse_click(ss.source(), &mouse, 0, false, 1);
+    obs_source_send_mouse_move(ss.source(), &mouse, false);
+    obs_source_send_mouse_click(ss.source(), &mouse, 0, true, 1);
+    obs_source_send_mouse_wheel(ss.source(), &mouse, 0, 120);
+    obs_key_event key = {0, const_cast<char *>("a"), 0, 0, 0};
+    obs_source_send_key_click(ss.source(), &key, false);
+    obs_source_send_focus(ss.source(), true);
+    kp_obs_custom_callback(ss.source(), 3, nullptr);
+    kp_tablet_event(ss.source(), nullptr);
+    obs_data_t *status = kp_obs_get_source_status(ss.source());
+    EXPECT_EQ(obs_data_first(status), nullptr);
+    EXPECT_EQ(count(log, QStringLiteral("ss->files.num :0, ss->cur_item:0")), 1);
+    EXPECT_EQ(count(log, QStringLiteral("ss_image_focus focus:1")), 1);
+    EXPECT_EQ(obs_source_get_width(ss.source()), 0u);
+    EXPECT_EQ(obs_source_get_height(ss.source()), 0u);
+    EXPECT_EQ(KPObsTestEnvironment::runtime().renderSource(ss.source()).size(), QSize(1, 1));
+}
+
+TEST(Slideshow, DefaultsAndPropertySheetWithoutSource)
+{
+    OBSDataAutoRelease defaults = obs_get_source_defaults("kp_clound_source");
+    EXPECT_STREQ(obs_data_get_string(defaults, "transition"), "cut");
+    EXPECT_EQ(obs_data_get_int(defaults, "slide_time"), 8000);
+    EXPECT_EQ(obs_data_get_int(defaults, "transition_speed"), 100);
+    EXPECT_STREQ(obs_data_get_string(defaults, "use_custom_size"), "Automatic");
+    EXPECT_TRUE(obs_data_get_bool(defaults, "unload"));
+    EXPECT_TRUE(obs_data_get_bool(defaults, "active"));
+    EXPECT_FALSE(obs_data_get_bool(defaults, "hideHandwriting"));
+    EXPECT_EQ(obs_data_get_int(defaults, "kp_wb_draw_size"), 20);
+
+    obs_properties_t *sheet = obs_get_source_properties("kp_image_source");
+    ASSERT_NE(sheet, nullptr);
+    obs_property_t *transition = obs_properties_get(sheet, "transition");
+    ASSERT_EQ(obs_property_list_item_count(transition), 6u);
+    EXPECT_STREQ(obs_property_list_item_string(transition, 0), "cut");
+    EXPECT_STREQ(obs_property_list_item_string(transition, 5), "slide_to_right");
+    obs_property_t *slideTime = obs_properties_get(sheet, "slide_time");
+    EXPECT_EQ(obs_property_int_min(slideTime), 50);
+    EXPECT_EQ(obs_property_int_max(slideTime), 3600000);
+    EXPECT_EQ(obs_property_int_step(slideTime), 50);
+    obs_property_t *size = obs_properties_get(sheet, "use_custom_size");
+    ASSERT_EQ(obs_property_list_item_count(size), 6u);
+    EXPECT_STREQ(obs_property_list_item_string(size, 5), "1280x720");
+    const char *listFolder = obs_property_editable_list_default_path(obs_properties_get(sheet, "c_data_name_file_list"));
+    EXPECT_TRUE(!listFolder || !*listFolder);
+    const char *fileFolder = obs_property_path_default_path(obs_properties_get(sheet, "file"));
+    EXPECT_TRUE(!fileFolder || !*fileFolder);
+    obs_properties_destroy(sheet);
+}
+
+TEST(Slideshow, CustomSizeReadsSizesAndAspectRatios)
+{
+    struct Case
+    {
+        const char *text;
+        uint32_t width, height;       // largest picture
+        uint32_t wantWidth, wantHeight;
+    };
+    const Case cases[] = {
+        {"1280x720", 0, 0, 1280, 720},
+        {"1280x720", 300, 200, 1280, 720},
+        {"16:9", 1000, 1000, 1777, 1000},
+        {"4:3", 1600, 900, 1600, 1200},
+        {"1:1", 500, 500, 500, 500},
+        {"Automatic", 640, 480, 640, 480},
+        {"anything", 640, 480, 640, 480},
+        {"0x720", 640, 480, 640, 480},
+        {"-5x10", 640, 480, 640, 480},
+        {"99999x99999", 640, 480, 640, 480},
+        {"16:0", 640, 480, 640, 480},
+        {"16:9", 0, 0, 0, 0},
+    };
+    for (const Case &c : cases) {
+        uint32_t width = c.width;
+        uint32_t height = c.height;
+        ss_custom_size(c.text, "Automatic", &width, &height);
+        EXPECT_EQ(width, c.wantWidth) << c.text;
+        EXPECT_EQ(height, c.wantHeight) << c.text;
+    }
+    for (const char *yes : {".png", ".PNG", ".Jpeg", ".jpg", ".gif", ".bmp", ".TGA"})
+        EXPECT_TRUE(is_image_extension(yes)) << yes;
+    for (const char *no : {".txt", ".pngx", "", "png"})
+        EXPECT_FALSE(is_image_extension(no)) << no;
+    EXPECT_FALSE(is_image_extension(nullptr));
+}
+
+namespace {
+
+constexpr long long kBlack = 0xff000000LL;
+
+// Plain pictures of one colour each, written where the slideshow reads them.
+QString picture(const QTemporaryDir &dir, const QString &name, QColor color, QSize size = {200, 100},
+                const char *format = "PNG")
+{
+    QImage image(size, QImage::Format_RGBA8888);
+    image.fill(color);
+    const QString path = dir.filePath(name);
+    EXPECT_TRUE(image.save(path, format)) << name.toStdString();
+    return path;
+}
+
+QImage frameOf(Slideshow &ss, int ticks = 10)
+{
+    waitTicks(ticks);
+    return KPObsTestEnvironment::runtime().renderSource(ss.source());
+}
+
+void useTool(Slideshow &ss, const QString &file, long long type)
+{
+    OBSDataAutoRelease tool = obs_data_create();
+    obs_data_set_string(tool, "file", file.toUtf8().constData());
+    obs_data_set_int(tool, "kp_wb_draw_type", type);
+    obs_data_set_int(tool, "kp_wb_draw_color", kBlack);
+    obs_data_set_int(tool, "kp_wb_draw_size", 4);
+    ss.update(tool);
+}
+
+void drag(Slideshow &ss, QPoint from, QPoint to)
+{
+    obs_mouse_event event = {0, from.x(), from.y()};
+    obs_source_send_mouse_click(ss.source(), &event, 0, false, 1);
+    event.x = (from.x() + to.x()) / 2;
+    event.y = (from.y() + to.y()) / 2;
+    obs_source_send_mouse_move(ss.source(), &event, false);
+    event.x = to.x();
+    event.y = to.y();
+    obs_source_send_mouse_move(ss.source(), &event, false);
+    obs_source_send_mouse_click(ss.source(), &event, 0, true, 1);
+}
+
+// A rectangle from (20, 20) to (120, 80): its thin, antialiased left edge
+// darkens some pixel near x 20 against the plain picture.
+bool hasRectangle(const QImage &frame)
+{
+    const QColor plain = frame.pixelColor(150, 90);
+    for (int x = 18; x <= 22; ++x) {
+        const QColor edge = frame.pixelColor(x, 50);
+        if (plain.red() + plain.green() + plain.blue() - edge.red() - edge.green() - edge.blue() > 80)
+            return true;
+    }
+    return false;
+}
+
+// Qt writes neither GIF nor TGA: a one-pixel red GIF and an uncompressed
+// red TGA of 200 by 100 are written byte by byte.
+void writeBytes(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    QFile file(dir.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray redGif()
+{
+    static const char bytes[] = "GIF89a\x01\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
+                                ",\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00;";
+    return QByteArray(bytes, sizeof(bytes) - 1);
+}
+
+QByteArray redTga()
+{
+    QByteArray bytes(18, '\0');
+    bytes[2] = 2; // uncompressed true colour
+    bytes[12] = char(200);
+    bytes[14] = char(100);
+    bytes[16] = 32;
+    bytes[17] = 0x28; // top-left origin, 8 alpha bits
+    for (int i = 0; i < 200 * 100; ++i)
+        bytes.append("\x00\x00\xff\xff", 4); // blue, green, red, alpha
+    return bytes;
+}
+
+OBSSourceAutoRelease slideOnAir(Slideshow &ss)
+{
+    return ss.transition() ? obs_transition_get_active_source(ss.transition()) : nullptr;
+}
+
+} // namespace
+
+TEST(SlideshowPictures, EachPictureKeepsItsDrawings)
+{
+    QTemporaryDir dir;
+    const QString red = picture(dir, QStringLiteral("red.png"), Qt::red);
+    const QString green = picture(dir, QStringLiteral("green.png"), Qt::green);
+    Slideshow ss;
+    ss.show(red);
+    useTool(ss, red, 1);
+    drag(ss, {20, 20}, {120, 80});
+    QImage frame = frameOf(ss);
+    ASSERT_EQ(frame.size(), QSize(200, 100));
+    EXPECT_EQ(frame.pixelColor(150, 90), QColor(Qt::red));
+    EXPECT_TRUE(hasRectangle(frame));
+
+    KPLogCapture log;
+    ss.show(green);
+    EXPECT_EQ(count(log, QStringLiteral("not find")), 1);
+    frame = frameOf(ss);
+    EXPECT_EQ(frame.pixelColor(150, 90), QColor(Qt::green));
+    EXPECT_FALSE(hasRectangle(frame));
+
+    log.clear();
+    ss.show(red);
+    EXPECT_EQ(count(log, QStringLiteral("find")), 1);
+    frame = frameOf(ss);
+    EXPECT_EQ(frame.pixelColor(150, 90), QColor(Qt::red));
+    EXPECT_TRUE(hasRectangle(frame));
+
+    // The same picture with the same transition only re-applies the settings.
+    log.clear();
+    ss.show(red);
+    EXPECT_EQ(count(log, QStringLiteral("transition start.")), 0);
+    EXPECT_TRUE(log.lines().filter(QStringLiteral("new transition type")).isEmpty());
+    EXPECT_TRUE(hasRectangle(frameOf(ss)));
+
+    // A new transition on the same picture runs on the canvas of the old one.
+    log.clear();
+    ss.show(red, "fade");
+    EXPECT_EQ(count(log, QStringLiteral("file not changed.")), 1);
+    frame = frameOf(ss, 60);
+    ASSERT_EQ(frame.size(), QSize(200, 100));
+    EXPECT_EQ(frame.pixelColor(150, 90), QColor(Qt::red));
+    EXPECT_TRUE(hasRectangle(frame));
+}
+
+TEST(SlideshowPictures, CommandsTabletAndStatusReachThePictureOnAir)
+{
+    QTemporaryDir dir;
+    const QString red = picture(dir, QStringLiteral("red.png"), Qt::red);
+    Slideshow ss;
+    ss.show(red);
+    useTool(ss, red, 1);
+    drag(ss, {20, 20}, {120, 80});
+    ASSERT_TRUE(hasRectangle(frameOf(ss)));
+    kp_obs_custom_callback(ss.source(), 1, nullptr); // undo
+    EXPECT_FALSE(hasRectangle(frameOf(ss)));
+
+    useTool(ss, red, 6);
+    for (auto type : {QEvent::TabletPress, QEvent::TabletMove, QEvent::TabletRelease}) {
+        const QPointF pos = type == QEvent::TabletPress ? QPointF(20, 20) : QPointF(20, 80);
+        QTabletEvent event(type, pos, pos, QTabletEvent::Stylus, QTabletEvent::Pen, 1.0, 0, 0, 0, 0,
+                           0, Qt::NoModifier, 1, Qt::LeftButton, Qt::LeftButton);
+        kp_tablet_event(ss.source(), &event);
+    }
+    EXPECT_TRUE(hasRectangle(frameOf(ss)));
+
+    useTool(ss, red, 7);
+    obs_mouse_event click = {0, 60, 40};
+    obs_source_send_mouse_click(ss.source(), &click, 0, false, 1);
+    obs_source_send_mouse_click(ss.source(), &click, 0, true, 1);
+    obs_data_t *status = kp_obs_get_source_status(ss.source());
+    EXPECT_TRUE(obs_data_get_bool(status, "kp_wb_text_item_editing"));
+}
+
+TEST(SlideshowPictures, AFolderAddsItsPicturesAndShowsTheFirst)
+{
+    QTemporaryDir dir;
+    picture(dir, QStringLiteral("a.png"), Qt::red);
+    picture(dir, QStringLiteral("b.JPG"), Qt::red, {200, 100}, "JPG");
+    picture(dir, QStringLiteral("c.Bmp"), Qt::red, {200, 100}, "BMP");
+    picture(dir, QStringLiteral("d.jpeg"), Qt::red, {200, 100}, "JPG");
+    writeBytes(dir, QStringLiteral("e.gif"), redGif());
+    writeBytes(dir, QStringLiteral("f.TGA"), redTga());
+    picture(dir, QStringLiteral("notes.txt"), Qt::red);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub.png")));
+    picture(dir, QStringLiteral("sub.png/inner.png"), Qt::red);
+
+    Slideshow ss;
+    KPLogCapture log;
+    ss.show(dir.path());
+    kp_obs_get_source_status(ss.source());
+    EXPECT_EQ(count(log, QStringLiteral("ss->files.num :6, ss->cur_item:0")), 1);
+
+    // The first slide keeps its own picture, not the folder it came from.
+    OBSSourceAutoRelease first = slideOnAir(ss);
+    ASSERT_NE(first, nullptr);
+    OBSDataAutoRelease own = obs_source_get_settings(first);
+    EXPECT_TRUE(QString::fromUtf8(obs_data_get_string(own, "file")).startsWith(dir.path() + QLatin1Char('/')));
+    const QImage frame = frameOf(ss);
+    ASSERT_EQ(frame.width(), int(obs_source_get_width(first)));
+    ASSERT_GT(frame.width(), 0);
+    EXPECT_EQ(frame.pixelColor(frame.width() / 2, frame.height() / 2), QColor(Qt::red));
+
+    obs_properties_t *sheet = obs_source_properties(ss.source());
+    EXPECT_STREQ(obs_property_path_default_path(obs_properties_get(sheet, "file")),
+                 (dir.path() + QLatin1Char('/')).toUtf8().constData());
+    obs_properties_destroy(sheet);
+}
+
+TEST(SlideshowPictures, CustomSizeGivesTheCanvasOfTheFirstFill)
+{
+    struct Case
+    {
+        const char *customSize;
+        QSize picture;
+        QSize canvas;
+    };
+    const Case cases[] = {
+        {"1280x720", {200, 100}, {1280, 720}},
+        {"16:9", {1000, 1000}, {1777, 1000}},
+        {"Automatic", {300, 200}, {300, 200}},
+    };
+    QTemporaryDir dir;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.customSize);
+        Slideshow ss;
+        OBSDataAutoRelease settings = obs_data_create();
+        const QString file = picture(dir, QStringLiteral("%1.png").arg(c.picture.width()), Qt::blue, c.picture);
+        obs_data_set_string(settings, "file", file.toUtf8().constData());
+        obs_data_set_string(settings, "use_custom_size", c.customSize);
+        ss.update(settings);
+        ASSERT_NE(ss.transition(), nullptr);
+        uint32_t width = 0;
+        uint32_t height = 0;
+        obs_transition_get_size(ss.transition(), &width, &height);
+        EXPECT_EQ(QSize(int(width), int(height)), c.canvas);
+    }
+}
+
+TEST(SlideshowPictures, RemovingItReleasesEverySlideAndItsTransition)
+{
+    QTemporaryDir dir;
+    int destroyed = 0;
+    const auto countDestroyed = [](void *param, calldata_t *) { ++*static_cast<int *>(param); };
+    {
+        Slideshow ss;
+        for (const char *name : {"a.png", "b.png"}) {
+            ss.show(picture(dir, QLatin1String(name), Qt::red));
+            OBSSourceAutoRelease slide = slideOnAir(ss);
+            ASSERT_NE(slide, nullptr);
+            signal_handler_connect(obs_source_get_signal_handler(slide), "destroy", countDestroyed,
+                                   &destroyed);
+        }
+        signal_handler_connect(obs_source_get_signal_handler(ss.transition()), "destroy",
+                               countDestroyed, &destroyed);
+    }
+    waitTicks(5);
+    EXPECT_EQ(destroyed, 3);
+}
