@@ -126,7 +126,6 @@ private:
 
     // The cell of the character at or before the text index, or -1.
     int cellAtOrBefore(int index) const;
-    int glyphAdvance(QChar ch);
     ft2_glyph_info *&glyphSlot(FT_UInt glyphIndex);
     int measureGlyph(FT_UInt glyphIndex) const;
     void clearGlyphCache();
