@@ -1,8 +1,8 @@
 #include "kpslideshow.h"
 
 #include "kpboardhotkeys.h"
+#include "kpimage.h"
 #include "kplog.h"
-#include "kputilinterface.h"
 
 #include <QString>
 
@@ -477,11 +477,9 @@ void ss_defaults(obs_data_t *settings)
     obs_data_set_default_int(settings, "slide_time", 8000);
     obs_data_set_default_int(settings, "transition_speed", 100);
     obs_data_set_default_string(settings, "use_custom_size", obs_module_text(kAutoSizeKey));
-    obs_data_set_default_bool(settings, "unload", false);
-    obs_data_set_default_bool(settings, "hideHandwriting", false);
-    obs_data_set_default_bool(settings, "active", true);
-    KPUtilInterface::setDefaults(settings);
-    obs_data_set_default_bool(settings, "unload", true);
+    // Every slide is an image source: its defaults reach the slides through
+    // the update pass-through.
+    kp_image_source_defaults(settings);
 }
 
 obs_properties_t *ss_properties(void *data)
