@@ -246,7 +246,7 @@ bool KPWhiteBoardObject::compose(bool *sizeChanged)
         std::memcpy(m_image.scanLine(y) + changed.left() * 4, m_cache.constScanLine(y) + changed.left() * 4,
                     static_cast<size_t>(rowBytes));
     QPainter painter(&m_image);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+    prepare(&painter);
     if (!full)
         painter.setClipRect(changed);
     paintLayers(&painter, 0);
@@ -271,17 +271,28 @@ void KPWhiteBoardObject::invalidateCache()
     m_needsCompose = true;
 }
 
+void KPWhiteBoardObject::prepare(QPainter *painter)
+{
+    painter->setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+}
+
+// The background and every finished item, as the cache holds them.
+void KPWhiteBoardObject::paintFinishedItems(QImage *target, int flags)
+{
+    target->fill(KPUtilInterface::toQColor(m_background));
+    if (m_hideHandwriting)
+        return;
+    QPainter painter(target);
+    prepare(&painter);
+    for (const auto &item : qAsConst(m_items))
+        item->paint(&painter, flags);
+}
+
 void KPWhiteBoardObject::rebuildCache()
 {
     if (m_cache.size() != m_image.size())
         m_cache = QImage(m_image.size(), QImage::Format_RGBA8888);
-    m_cache.fill(KPUtilInterface::toQColor(m_background));
-    if (!m_hideHandwriting) {
-        QPainter painter(&m_cache);
-        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-        for (const auto &item : qAsConst(m_items))
-            item->paint(&painter, 0);
-    }
+    paintFinishedItems(&m_cache, 0);
     ++m_cacheRebuilds;
 }
 
@@ -291,7 +302,7 @@ void KPWhiteBoardObject::paintOntoCache(const QSharedPointer<KPWhiteBoardItemObj
 {
     if (!m_cacheStale && !m_hideHandwriting && !m_cache.isNull() && m_cache.size() == m_image.size()) {
         QPainter painter(&m_cache);
-        painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
+        prepare(&painter);
         item->paint(&painter, 0);
     }
     requestRedraw();
@@ -325,13 +336,9 @@ QImage KPWhiteBoardObject::fullComposition()
     QImage frame(m_width, m_height, QImage::Format_RGBA8888);
     if (frame.isNull())
         return frame;
-    frame.fill(KPUtilInterface::toQColor(m_background));
+    paintFinishedItems(&frame, KPWhiteBoardItemObject::PaintKeepBlink);
     QPainter painter(&frame);
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-    if (!m_hideHandwriting) {
-        for (const auto &item : qAsConst(m_items))
-            item->paint(&painter, KPWhiteBoardItemObject::PaintKeepBlink);
-    }
+    prepare(&painter);
     paintLayers(&painter, KPWhiteBoardItemObject::PaintKeepBlink);
     return frame;
 }

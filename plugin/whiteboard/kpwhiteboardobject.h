@@ -13,6 +13,7 @@
 #include <atomic>
 
 class KPWhiteBoardItemObject;
+class QPainter;
 class QUndoStack;
 
 // One drawing board: a canvas of a given size and background on which draw
@@ -156,6 +157,8 @@ private:
     static bool isValidSide(long long side);
     bool compose(bool *sizeChanged);
     void invalidateCache();
+    static void prepare(QPainter *painter);
+    void paintFinishedItems(QImage *target, int flags);
     void rebuildCache();
     void paintOntoCache(const QSharedPointer<KPWhiteBoardItemObject> &item);
     QRect currentBounds() const;
