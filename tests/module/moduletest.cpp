@@ -64,12 +64,17 @@ TEST(Module, SettingTheLocaleAgainReplacesTheLookupWithoutLeaking)
 {
     auto setLocale = moduleFunction<void (*)(const char *)>("obs_module_set_locale");
     ASSERT_NE(setLocale, nullptr);
+    // libobs's own threads allocate now and then, so the process-wide count
+    // may drift by a block or two; a lookup left behind holds a block per
+    // text line, so many rounds of leaking would stand far above the drift.
+    constexpr long rounds = 20;
     setLocale("en-US");
-    const long afterFirst = bnum_allocs();
-    setLocale("en-US");
-    setLocale("de-DE");
-    setLocale("en-US");
-    EXPECT_EQ(bnum_allocs(), afterFirst);
+    const long before = bnum_allocs();
+    for (long i = 0; i < rounds; ++i) {
+        setLocale("de-DE");
+        setLocale("en-US");
+    }
+    EXPECT_LT(bnum_allocs() - before, rounds);
 }
 
 TEST(ModuleText, LooksKeysUpAndShowsMissingOnesAsThemselves)
