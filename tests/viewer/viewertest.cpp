@@ -128,6 +128,9 @@ protected:
     void resizeDisplay(const QSize &size)
     {
         m_viewer->resize(m_viewer->size() - m_viewer->display()->size() + size);
+        // The X server answers in its own time on a busy machine.
+        for (int waited = 0; waited < 5000 && m_viewer->display()->size() != size; waited += 50)
+            QTest::qWait(50);
         QTest::qWait(200);
         ASSERT_EQ(m_viewer->display()->size(), size);
     }
