@@ -6,6 +6,7 @@
 #include "kpobsext.h"
 #include "kpobstestenvironment.h"
 #include "kpslideshow.h"
+#include "kpslidedrawing.h"
 
 #include <QDir>
 #include <QFile>
@@ -259,19 +260,6 @@ void drag(Slideshow &ss, QPoint from, QPoint to)
     event.y = to.y();
     obs_source_send_mouse_move(ss.source(), &event, false);
     obs_source_send_mouse_click(ss.source(), &event, 0, true, 1);
-}
-
-// A rectangle from (20, 20) to (120, 80): its thin, antialiased left edge
-// darkens some pixel near x 20 against the plain picture.
-bool hasRectangle(const QImage &frame)
-{
-    const QColor plain = frame.pixelColor(150, 90);
-    for (int x = 18; x <= 22; ++x) {
-        const QColor edge = frame.pixelColor(x, 50);
-        if (plain.red() + plain.green() + plain.blue() - edge.red() - edge.green() - edge.blue() > 80)
-            return true;
-    }
-    return false;
 }
 
 // Qt writes neither GIF nor TGA: a one-pixel red GIF and an uncompressed

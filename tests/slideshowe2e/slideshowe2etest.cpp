@@ -4,6 +4,7 @@
 // with its drawing.
 
 #include "kphostplay.h"
+#include "kpslidedrawing.h"
 
 #include <QDir>
 #include <QImage>
@@ -47,19 +48,6 @@ QImage shot(const QTemporaryDir &dir, const char *name)
 bool between(int value)
 {
     return value > 40 && value < 215;
-}
-
-// A rectangle from (20, 20) to (120, 80): its thin, antialiased left edge
-// darkens some pixel near x 20 against the plain picture.
-bool hasRectangle(const QImage &frame)
-{
-    const QColor plain = frame.pixelColor(150, 90);
-    for (int x = 18; x <= 22; ++x) {
-        const QColor edge = frame.pixelColor(x, 50);
-        if (plain.red() + plain.green() + plain.blue() - edge.red() - edge.green() - edge.blue() > 80)
-            return true;
-    }
-    return false;
 }
 
 } // namespace
