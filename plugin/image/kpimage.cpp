@@ -4,10 +4,9 @@
 #include "kpboardhotkeys.h"
 #include "kpimagepluginlist.h"
 #include "kplog.h"
+#include "kppictureprobe.h"
 #include "kputilinterface.h"
 #include "kpwhiteboardobject.h"
-
-#include <QImageReader>
 
 #include <obs-module.h>
 #include <util/platform.h>
@@ -36,16 +35,6 @@ int64_t modificationTime(const QString &path)
     return static_cast<int64_t>(info.st_mtime);
 }
 
-// libobs's GIF decoder keeps an allocation of every file whose header reads
-// but whose frames do not: such a file is refused before it gets there.
-bool gifDecodes(const QString &path)
-{
-    if (!path.endsWith(QLatin1String(".gif"), Qt::CaseInsensitive))
-        return true;
-    QImageReader reader(path, "gif");
-    return !reader.read().isNull();
-}
-
 // Called inside the graphics context.
 void freePicture(KPImagePluginList *list)
 {
@@ -61,8 +50,12 @@ void freePicture(KPImagePluginList *list)
 // no picture at all: the source never sizes or draws itself from it.
 bool installPicture(KPImagePluginList *list, const QString &path)
 {
+    const QByteArray file = path.toUtf8();
+    const KPPictureProbe probe(file);
+    if (!probe.accepted())
+        KP_LOG(1, QStringLiteral("picture refused, %1: %2").arg(probe.reason(), path));
     gs_image_file decoded;
-    gs_image_file_init(&decoded, gifDecodes(path) ? path.toUtf8().constData() : nullptr);
+    gs_image_file_init(&decoded, probe.accepted() ? file.constData() : nullptr);
     obs_enter_graphics();
     freePicture(list);
     list->image = decoded;

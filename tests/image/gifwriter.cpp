@@ -49,7 +49,7 @@ QByteArray pixelStream(int pixels, int colourIndex)
 
 bool writeFlatGif(const QString &path, int width, int height, const QList<QColor> &frames, int delayCs)
 {
-    if (frames.isEmpty() || frames.size() > 4)
+    if (frames.isEmpty())
         return false;
     QByteArray out("GIF89a");
     put16(out, width);
@@ -75,7 +75,7 @@ bool writeFlatGif(const QString &path, int width, int height, const QList<QColor
         put16(out, height);
         out.append('\0');
         out.append(char(2));
-        out.append(pixelStream(width * height, i));
+        out.append(pixelStream(width * height, i % 4));
     }
     out.append(char(0x3b));
     QFile file(path);
