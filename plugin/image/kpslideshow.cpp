@@ -3,7 +3,10 @@
 #include "kpboardhotkeys.h"
 #include "kpimage.h"
 #include "kplog.h"
+#include "kppictureprobe.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
 
 #include <obs-module.h>
@@ -12,7 +15,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <strings.h>
 #include <utility>
@@ -154,15 +156,34 @@ void applyToSlide(const slide_file &slide, obs_data_t *settings)
     obs_data_release(own);
 }
 
+// A folder entry becomes a slide only when it is a regular file with a
+// picture's extension and a UTF-8 name: "file" and the slides' settings carry
+// UTF-8, so another name would come back as a different path.
+bool isSlideCandidate(const QByteArray &path, const char *name)
+{
+    if (!is_image_extension(os_get_path_extension(name)))
+        return false;
+    if (QString::fromUtf8(name).toUtf8() != QByteArray(name)) {
+        KP_LOG(1, QStringLiteral("skipped, name not UTF-8:%1").arg(QString::fromUtf8(path.toPercentEncoding("/"))));
+        return false;
+    }
+    if (!KPPictureProbe::isRegularFile(path)) {
+        KP_LOG(1, QStringLiteral("skipped, not a regular file:%1").arg(QString::fromUtf8(path)));
+        return false;
+    }
+    return true;
+}
+
 void addFolder(slideshow *ss, const char *folder, os_dir_t *dir, uint32_t *maxWidth,
                uint32_t *maxHeight)
 {
     while (os_dirent *entry = os_readdir(dir)) {
-        if (entry->directory || !is_image_extension(os_get_path_extension(entry->d_name)))
+        if (entry->directory)
             continue;
         QByteArray path(folder);
         path.append('/').append(entry->d_name);
-        add_slide_file(ss, path.constData(), maxWidth, maxHeight);
+        if (isSlideCandidate(path, entry->d_name))
+            add_slide_file(ss, path.constData(), maxWidth, maxHeight);
     }
 }
 
@@ -385,36 +406,68 @@ bool is_image_extension(const char *ext)
     return false;
 }
 
+namespace {
+
+// Two positive decimal numbers around one separator ("1280x720", "16:9").
+bool readPair(const char *text, char separator, qint64 *first, qint64 *second)
+{
+    const QList<QByteArray> parts = QByteArray(text).split(separator);
+    if (parts.size() != 2)
+        return false;
+    bool firstOk = false;
+    bool secondOk = false;
+    *first = parts[0].trimmed().toLongLong(&firstOk);
+    *second = parts[1].trimmed().toLongLong(&secondOk);
+    return firstOk && secondOk;
+}
+
+bool fitsCanvas(double side)
+{
+    return side >= 1.0 && side <= kMaxCanvasSide;
+}
+
+} // namespace
+
 void ss_custom_size(const char *customSize, const char *automatic, uint32_t *width,
                     uint32_t *height)
 {
     if (!customSize || (automatic && std::strcmp(customSize, automatic) == 0))
         return;
-    int first = 0;
-    int second = 0;
-    if (std::sscanf(customSize, "%dx%d", &first, &second) == 2) {
-        if (first > 0 && second > 0 && first <= kMaxCanvasSide && second <= kMaxCanvasSide) {
+    const QString text = QString::fromUtf8(customSize);
+    qint64 first = 0;
+    qint64 second = 0;
+    if (readPair(customSize, 'x', &first, &second)) {
+        if (fitsCanvas(double(first)) && fitsCanvas(double(second))) {
             *width = static_cast<uint32_t>(first);
             *height = static_cast<uint32_t>(second);
         } else {
-            KP_LOG(1, QStringLiteral("custom size out of range:%1").arg(QString::fromUtf8(customSize)));
+            KP_LOG(1, QStringLiteral("custom size out of range:%1").arg(text));
         }
         return;
     }
-    if (std::sscanf(customSize, "%d:%d", &first, &second) != 2)
+    if (!readPair(customSize, ':', &first, &second))
         return;
     if (first <= 0 || second <= 0 || *width == 0 || *height == 0) {
-        KP_LOG(1, QStringLiteral("aspect ratio not applied:%1").arg(QString::fromUtf8(customSize)));
+        KP_LOG(1, QStringLiteral("aspect ratio not applied:%1").arg(text));
         return;
     }
-    const float oldAspect = static_cast<float>(*width) / static_cast<float>(*height);
-    const float newAspect = static_cast<float>(first) / static_cast<float>(second);
-    if (std::fabs(oldAspect - newAspect) <= 0.0001f)
+    // In double, so that no ratio overflows on its way to a side; a side
+    // beyond any texture would take the host down in the graphics driver.
+    const double oldAspect = double(*width) / double(*height);
+    const double newAspect = double(first) / double(second);
+    if (std::fabs(oldAspect - newAspect) <= 0.0001)
         return;
-    if (newAspect > oldAspect)
-        *width = static_cast<uint32_t>(static_cast<float>(*height) * newAspect);
+    const double newWidth = double(*height) * double(first) / double(second);
+    const double newHeight = double(*width) * double(second) / double(first);
+    const bool widen = newAspect > oldAspect;
+    if (!fitsCanvas(widen ? newWidth : newHeight)) {
+        KP_LOG(1, QStringLiteral("custom size out of range:%1").arg(text));
+        return;
+    }
+    if (widen)
+        *width = static_cast<uint32_t>(newWidth);
     else
-        *height = static_cast<uint32_t>(static_cast<float>(*width) / newAspect);
+        *height = static_cast<uint32_t>(newHeight);
 }
 
 const char *ss_get_name_cloud(void *)
@@ -504,29 +557,35 @@ obs_properties_t *ss_properties(void *data)
     return properties;
 }
 
-void ss_update(void *data, obs_data_t *settings)
+void ss_update(void *data, obs_data_t *live)
 {
     slideshow *ss = slideshowOf(data);
-    if (!ss || !settings)
+    if (!ss || !live)
         return;
+    // libobs runs this later on the video thread, while any thread may
+    // rewrite the live settings meanwhile (freeing the strings they held):
+    // the update reads one copy taken at its entry, and owned strings.
+    obs_data_t *settings = obs_data_create();
+    obs_data_apply(settings, live);
     obs_data_array_t *list = obs_data_get_array(settings, "c_data_name_file_list");
-    const char *file = obs_data_get_string(settings, "file");
+    const QByteArray file = obs_data_get_string(settings, "file");
     KP_LOG(1, QStringLiteral("cur file is:%1, files count:%2")
                   .arg(QString::fromUtf8(file))
                   .arg(obs_data_array_count(list)));
-    if (file && *file) {
-        const char *name = obs_data_get_string(settings, "transition");
+    obs_data_array_release(list);
+    if (!file.isEmpty()) {
+        const QByteArray name = obs_data_get_string(settings, "transition");
         KP_LOG(1, QStringLiteral("in tr_name is:%1").arg(QString::fromUtf8(name)));
-        const TransitionRow &row = transitionRow(name);
+        const TransitionRow &row = transitionRow(name.constData());
         ss->tr_duration = row.duration;
         KP_LOG(1, QStringLiteral("direction is:%1").arg(QLatin1String(row.direction)));
         obs_source_t *fresh = newTransitionIfChanged(ss, row);
         if (ss->files.num == 0)
-            firstFill(ss, settings, file, fresh);
+            firstFill(ss, settings, file.constData(), fresh);
         else
-            laterUpdate(ss, settings, file, fresh);
+            laterUpdate(ss, settings, file.constData(), fresh);
     }
-    obs_data_array_release(list);
+    obs_data_release(settings);
 }
 
 void ss_video_tick(void *, float) {}

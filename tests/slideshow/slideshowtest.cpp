@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QTabletEvent>
 #include <QTemporaryDir>
@@ -17,6 +18,8 @@
 #include <obs.hpp>
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace {
 
@@ -203,6 +206,17 @@ TEST(Slideshow, CustomSizeReadsSizesAndAspectRatios)
         {"99999x99999", 640, 480, 640, 480},
         {"16:0", 640, 480, 640, 480},
         {"16:9", 0, 0, 0, 0},
+        // Ratios whose side would leave any texture behind keep the pictures' size.
+        {"100000:1", 640, 480, 640, 480},
+        {"1:100000", 640, 480, 640, 480},
+        {"2147483647:1", 640, 480, 640, 480},
+        {"1:2147483647", 640, 480, 640, 480},
+        {"99999999999999999999:1", 640, 480, 640, 480},
+        {"34:1", 640, 480, 16320, 480},
+        {"35:1", 640, 480, 640, 480},
+        {"4294967296x720", 640, 480, 640, 480},
+        {"16384x16384", 640, 480, 16384, 16384},
+        {"16385x1", 640, 480, 640, 480},
     };
     for (const Case &c : cases) {
         uint32_t width = c.width;
@@ -456,4 +470,34 @@ TEST(SlideshowPictures, RemovingItReleasesEverySlideAndItsTransition)
     }
     waitTicks(5);
     EXPECT_EQ(destroyed, 3);
+}
+
+TEST(SlideshowPictures, UpdatesFromOtherThreadsNeverReachAFillInProgress)
+{
+    QTemporaryDir dir;
+    QStringList files;
+    for (int i = 0; i < 40; ++i)
+        files << picture(dir, QStringLiteral("p%1.png").arg(i, 4, 10, QLatin1Char('0')), Qt::red, {8, 8});
+    Slideshow ss;
+    // Rewrites of "file" from two threads while the video thread fills the
+    // slideshow from the folder and applies them.
+    const auto rewrite = [&ss, &files](int offset) {
+        for (int i = 0; i < 200; ++i) {
+            OBSDataAutoRelease settings = obs_data_create();
+            const QString file = i == 0 ? QFileInfo(files[0]).path() : files[(i + offset) % files.size()];
+            obs_data_set_string(settings, "file", file.toUtf8().constData());
+            obs_source_update(ss.source(), settings);
+        }
+    };
+    std::thread other(rewrite, 7);
+    rewrite(0);
+    other.join();
+    waitTicks();
+    KPLogCapture log;
+    kp_obs_get_source_status(ss.source());
+    const QStringList status = log.lines().filter(QStringLiteral("ss->files.num :"));
+    ASSERT_EQ(status.size(), 1);
+    const int slides = status[0].section(QStringLiteral("ss->files.num :"), 1).section(QLatin1Char(','), 0, 0).toInt();
+    EXPECT_GE(slides, 1);
+    EXPECT_LE(slides, 40); // never a slide for a path made of the folder and a picture
 }
