@@ -21,7 +21,8 @@ PACKAGES=(
 
 missing=()
 for pkg in "${PACKAGES[@]}"; do
-    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+    status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
+    if [[ "$status" != *"install ok installed"* ]]; then
         missing+=("$pkg")
     fi
 done

@@ -29,18 +29,22 @@ done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libobs0 libqt5core5a libqt5widgets5 libfreetype6 libc6; do
-    echo "$depends" | grep -q "$library" || { echo "Depends lacks $library: $depends"; exit 1; }
+    grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends"; exit 1; }
 done
 # The package's own libraries come with it: no dependency names them.
-if echo "$depends" | grep -q "kp-obs-ext\|vendor"; then echo "Depends names a bundled library: $depends"; exit 1; fi
+if grep -q "kp-obs-ext\|vendor" <<<"$depends"; then echo "Depends names a bundled library: $depends"; exit 1; fi
 
 root="$scratch/root"
 dpkg-deb -x "$deb" "$root"
 host="$root/usr/bin/kp-host"
-# The unpacked programs use the unpacked host-extension library.
-ldd "$host" | grep -q "$root/usr/bin/../lib/$multiarch/libkp-obs-ext.so.1" \
-    || { echo "kp-host does not use the unpacked host-extension library"; ldd "$host"; exit 1; }
-ldd "$root/usr/bin/rtc-probe" | grep -q "not found" && { echo "rtc-probe misses a library"; exit 1; }
+# The unpacked programs use the unpacked host-extension library. Each listing
+# is taken whole before it is searched: grep -q leaves at its first match, and
+# under pipefail the writer it leaves behind would fail of SIGPIPE.
+host_libraries=$(ldd "$host")
+grep -q "$root/usr/bin/../lib/$multiarch/libkp-obs-ext.so.1" <<<"$host_libraries" \
+    || { echo "kp-host does not use the unpacked host-extension library"; echo "$host_libraries"; exit 1; }
+probe_libraries=$(ldd "$root/usr/bin/rtc-probe")
+grep -q "not found" <<<"$probe_libraries" && { echo "rtc-probe misses a library"; exit 1; }
 
 out="$scratch/out"
 "$host" play "$script" --out "$out" --plugin "$root/usr/lib/$multiarch/obs-plugins/kp-source.so"
