@@ -4,7 +4,7 @@
 #include "kpboardhotkeys.h"
 #include "kpimagepluginlist.h"
 #include "kplog.h"
-#include "kppictureprobe.h"
+#include "kppictureloader.h"
 #include "kputilinterface.h"
 #include "kpwhiteboardobject.h"
 
@@ -12,6 +12,8 @@
 #include <util/platform.h>
 
 #include <sys/stat.h>
+
+#include <utility>
 
 namespace {
 
@@ -26,60 +28,76 @@ KPImagePluginList *listOf(void *data)
     return static_cast<KPImagePluginList *>(data);
 }
 
-// Modification time of the file, -1 when it cannot be examined.
-int64_t modificationTime(const QString &path)
+KPImagePluginList::FileStamp stampOf(const QByteArray &path)
 {
     struct stat info = {};
-    if (path.isEmpty() || os_stat(path.toUtf8().constData(), &info) != 0)
-        return -1;
-    return static_cast<int64_t>(info.st_mtime);
+    if (path.isEmpty() || os_stat(path.constData(), &info) != 0)
+        return {};
+    return {int64_t(info.st_mtim.tv_sec), int64_t(info.st_mtim.tv_nsec), int64_t(info.st_size)};
 }
 
-// Called inside the graphics context.
+// Inside the graphics context, so that rendering never sees a picture go.
 void freePicture(KPImagePluginList *list)
 {
-    gs_image_file_free(&list->image);
+    obs_enter_graphics();
+    gs_image_file *old = std::exchange(list->image, nullptr);
     list->pictureWidth = 0;
     list->pictureHeight = 0;
     list->animated = false;
+    if (old)
+        gs_image_file_free(old);
+    obs_leave_graphics();
+    delete old;
 }
 
-// Decoding runs outside the graphics context, into a picture of its own, so
-// that rendering and the animation clock never see one half decoded. A
-// picture that did not decode, or whose texture could not be made, counts as
-// no picture at all: the source never sizes or draws itself from it.
-bool installPicture(KPImagePluginList *list, const QString &path)
+// Drops the picture asked for, and any decode of it still running.
+void forgetPicture(KPImagePluginList *list)
 {
-    const QByteArray file = path.toUtf8();
-    const KPPictureProbe probe(file);
-    if (!probe.accepted())
-        KP_LOG(1, QStringLiteral("picture refused, %1: %2").arg(probe.reason(), path));
-    gs_image_file decoded;
-    gs_image_file_init(&decoded, probe.accepted() ? file.constData() : nullptr);
-    obs_enter_graphics();
+    QMutexLocker lock(&list->pictureLock);
+    list->loader.cancel();
+    list->requestedPath.clear();
+    list->fileStamp = {};
+}
+
+// Runs on a video tick once the loader has finished: the texture is made
+// here, inside the graphics context, and the previous picture goes only now.
+// A picture that did not decode, or whose texture could not be made, counts
+// as no picture at all: the source never sizes or draws itself from it.
+void installPicture(KPImagePluginList *list, KPPictureLoader::Result &result)
+{
     freePicture(list);
-    list->image = decoded;
-    gs_image_file_init_texture(&list->image);
-    const bool usable = list->image.loaded && list->image.texture;
-    if (usable) {
-        list->pictureWidth = list->image.cx;
-        list->pictureHeight = list->image.cy;
-        list->animated = list->image.is_animated_gif;
-    } else {
-        freePicture(list);
+    obs_enter_graphics();
+    if (result.image) {
+        gs_image_file_init_texture(result.image);
+        if (!result.image->texture) {
+            gs_image_file_free(result.image);
+            delete std::exchange(result.image, nullptr);
+            result.failure = QStringLiteral("no texture");
+        }
+    }
+    list->image = result.image;
+    if (gs_image_file *image = list->image) {
+        list->pictureWidth = image->cx;
+        list->pictureHeight = image->cy;
+        list->animated = image->is_animated_gif;
     }
     obs_leave_graphics();
-    return usable;
+    list->setSize(list->pictureWidth, list->pictureHeight);
+    if (!result.failure.isEmpty()) {
+        const QString path = QString::fromUtf8(result.path);
+        KP_LOG(1, QStringLiteral("picture not shown, %1: %2").arg(result.failure, path));
+        KP_LOG(1, QStringLiteral("failed to load texture %1").arg(path));
+    }
 }
 
 void restartAnimation(KPImagePluginList *list)
 {
     obs_enter_graphics();
-    if (list->image.is_animated_gif) {
-        list->image.cur_frame = 0;
-        list->image.cur_loop = 0;
-        list->image.cur_time = 0;
-        gs_image_file_update_texture(&list->image);
+    if (gs_image_file *image = list->image; image && image->is_animated_gif) {
+        image->cur_frame = 0;
+        image->cur_loop = 0;
+        image->cur_time = 0;
+        gs_image_file_update_texture(image);
     }
     obs_leave_graphics();
 }
@@ -87,9 +105,26 @@ void restartAnimation(KPImagePluginList *list)
 void advanceAnimation(KPImagePluginList *list, uint64_t elapsedNs)
 {
     obs_enter_graphics();
-    if (list->image.is_animated_gif && gs_image_file_tick(&list->image, elapsedNs))
-        gs_image_file_update_texture(&list->image);
+    if (gs_image_file *image = list->image; image && image->is_animated_gif && gs_image_file_tick(image, elapsedNs))
+        gs_image_file_update_texture(image);
     obs_leave_graphics();
+}
+
+// Only a picture on air looks at its file: once a second, and at once when
+// it comes on air. A file that disappears goes blank; when it comes back, or
+// changes, it is decoded again.
+void checkFile(KPImagePluginList *list, float seconds, bool comingOnAir)
+{
+    list->updateTimeElapsed += seconds;
+    if (list->updateTimeElapsed < 1.0f && !comingOnAir)
+        return;
+    list->updateTimeElapsed = 0.0f;
+    QMutexLocker lock(&list->pictureLock);
+    const QByteArray path = list->requestedPath;
+    const KPImagePluginList::FileStamp known = list->fileStamp;
+    lock.unlock();
+    if (!path.isEmpty() && stampOf(path) != known)
+        kp_image_source_load(list);
 }
 
 // Hotkeys act on the current page, as the commands do.
@@ -200,8 +235,12 @@ void kp_image_source_update(void *data, obs_data_t *settings)
         return;
     list->updateWithSettings(settings);
     list->persistent = !obs_data_get_bool(settings, "unload");
+    // Loading is asked of the loader, which does nothing for the picture it
+    // already has: a settings change costs no decode.
     if (obs_data_get_bool(settings, "active"))
         kp_image_source_load(list);
+    else if (!list->persistent && !obs_source_showing(list->source))
+        kp_image_source_unload(list);
 }
 
 void kp_image_source_show(void *data)
@@ -223,19 +262,21 @@ void kp_image_source_hide(void *data)
 void kp_image_source_load(KPImagePluginList *list)
 {
     KP_LOG_SCOPE();
-    const QString path = list->currentFile();
-    obs_enter_graphics();
-    freePicture(list);
-    obs_leave_graphics();
-    // An empty path has no file to examine; remembering that as a failed
-    // examination keeps the reload check from loading nothing every second.
-    list->fileTimestamp = modificationTime(path);
-    if (!path.isEmpty()) {
-        const bool usable = installPicture(list, path);
-        list->updateTimeElapsed = 0.0f;
-        list->setSize(list->pictureWidth, list->pictureHeight);
-        if (!usable)
-            KP_LOG(1, QStringLiteral("failed to load texture %1").arg(path));
+    const QByteArray path = list->currentFile().toUtf8();
+    if (path.isEmpty()) {
+        forgetPicture(list);
+        freePicture(list);
+    } else {
+        // The same file, unchanged since it was asked for, is not decoded
+        // again, whether it is shown, still decoding, or failed to decode.
+        const KPImagePluginList::FileStamp stamp = stampOf(path);
+        QMutexLocker lock(&list->pictureLock);
+        if (path != list->requestedPath || stamp != list->fileStamp) {
+            list->requestedPath = path;
+            list->fileStamp = stamp;
+            list->updateTimeElapsed = 0.0f;
+            list->loader.request(path);
+        }
     }
     list->setActive(true);
 }
@@ -243,9 +284,8 @@ void kp_image_source_load(KPImagePluginList *list)
 void kp_image_source_unload(KPImagePluginList *list)
 {
     KP_LOG_SCOPE();
-    obs_enter_graphics();
+    forgetPicture(list);
     freePicture(list);
-    obs_leave_graphics();
     list->deactivate();
 }
 
@@ -254,15 +294,17 @@ void kp_image_source_video_tick(void *data, float seconds)
     KPImagePluginList *list = listOf(data);
     if (!list)
         return;
+    KPPictureLoader::Result result;
+    QMutexLocker lock(&list->pictureLock);
+    const bool finished = list->loader.take(&result);
+    lock.unlock();
+    if (finished)
+        installPicture(list, result);
     const uint64_t now = obs_get_video_frame_time();
-    list->updateTimeElapsed += seconds;
-    if (list->updateTimeElapsed >= 1.0f) {
-        const int64_t timestamp = modificationTime(list->currentFile());
-        list->updateTimeElapsed = 0.0f;
-        if (timestamp != list->fileTimestamp)
-            kp_image_source_load(list);
-    }
-    if (obs_source_active(list->source)) {
+    const bool onAir = obs_source_active(list->source);
+    if (onAir)
+        checkFile(list, seconds, !list->active);
+    if (onAir) {
         if (!list->active) {
             if (list->animated)
                 list->lastTime = now;
@@ -279,17 +321,26 @@ void kp_image_source_video_tick(void *data, float seconds)
     }
 }
 
+bool kp_image_source_settled(void *data)
+{
+    auto *list = static_cast<KPImagePluginList *>(data);
+    if (!list)
+        return true;
+    QMutexLocker lock(&list->pictureLock);
+    return !list->loader.busy();
+}
+
 void kp_image_source_video_render(void *data, gs_effect_t *effect)
 {
     KPImagePluginList *list = listOf(data);
-    if (!list || !list->image.texture)
+    gs_image_file *image = list ? list->image : nullptr;
+    if (!image || !image->texture)
         return;
     if (effect)
-        gs_effect_set_texture(gs_effect_get_param_by_name(effect, "image"), list->image.texture);
-    gs_draw_sprite(list->image.texture, 0, list->image.cx, list->image.cy);
+        gs_effect_set_texture(gs_effect_get_param_by_name(effect, "image"), image->texture);
+    gs_draw_sprite(image->texture, 0, image->cx, image->cy);
     list->render(effect);
 }
-
 void kp_image_sourcemouse_click(void *data, const obs_mouse_event *event, int32_t type, bool mouseUp,
                                 uint32_t clickCount)
 {

@@ -33,10 +33,13 @@ void kp_image_status(void *data, obs_data_t *status);
 void kp_image_do_custom_callback(void *data, int command, obs_data_t *settings);
 void kp_image_tablet_event(void *data, void *event);
 
-// Decodes the current page's picture and activates the page; frees it and
-// deactivates the page.
+// Asks for the current page's picture (decoded on a worker, shown from a
+// later tick) and activates the page; frees it and deactivates the page.
 void kp_image_source_load(KPImagePluginList *list);
 void kp_image_source_unload(KPImagePluginList *list);
+// True while no picture is being decoded for the source (whether or not one
+// is shown): a slideshow waits for it before switching to a slide.
+bool kp_image_source_settled(void *data);
 
 void kp_fill_obsolete_image_info(kp_obs_source_info *info);
 void kp_fill_single_image_info(kp_obs_source_info *info);

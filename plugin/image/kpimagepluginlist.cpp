@@ -4,13 +4,8 @@
 #include "kplog.h"
 #include "kputilinterface.h"
 
-#include <cstring>
 
-KPImagePluginList::KPImagePluginList(obs_source_t *owner) : source(owner)
-{
-    std::memset(&image, 0, sizeof(image));
-    gs_image_file_init(&image, nullptr);
-}
+KPImagePluginList::KPImagePluginList(obs_source_t *owner) : source(owner) {}
 
 KPImagePluginList::~KPImagePluginList()
 {
@@ -35,8 +30,15 @@ void KPImagePluginList::updateWithSettings(obs_data_t *settings)
     persistent = !unload;
     KPUtilInterface::updateWithSettings(itemProperty, settings);
     if (KPImagePlugin *page = current) {
-        page->filePath = path;
-        page->KPWhiteBoardObject::updateWithSettings(settings);
+        setPagePath(page, path);
+        // The board takes its size from the picture, never from these
+        // settings: a size read as 0 here would rebuild its canvas twice.
+        obs_data_t *own = obs_data_create();
+        obs_data_apply(own, settings);
+        obs_data_set_int(own, "kp_wb_width", page->width());
+        obs_data_set_int(own, "kp_wb_height", page->height());
+        page->KPWhiteBoardObject::updateWithSettings(own);
+        obs_data_release(own);
         page->setHideHandwriting(hideHandwriting);
     }
 }
@@ -50,7 +52,7 @@ void KPImagePluginList::setCurrentFile(const QString &path)
         if (!page) {
             current = createPage(path);
         } else if (page->filePath != path) {
-            page->filePath = path;
+            setPagePath(page, path);
             page->reset();
         }
         return;
@@ -74,8 +76,15 @@ KPImagePlugin *KPImagePluginList::createPage(const QString &path)
     return new KPImagePlugin(source, path);
 }
 
+void KPImagePluginList::setPagePath(KPImagePlugin *page, const QString &path)
+{
+    QMutexLocker lock(&m_pathLock);
+    page->filePath = path;
+}
+
 QString KPImagePluginList::currentFile() const
 {
+    QMutexLocker lock(&m_pathLock);
     const KPImagePlugin *page = current;
     return page ? page->filePath : QString();
 }

@@ -2,7 +2,11 @@
 
 #include "kpitemproperty.h"
 
+#include "kppictureloader.h"
+
+#include <QByteArray>
 #include <QMap>
+#include <QMutex>
 #include <QString>
 
 #include <obs.h>
@@ -16,10 +20,12 @@ class KPImagePlugin;
 // pages, one per picture file (multi-page) or a single page emptied whenever
 // the file changes. Input reaches the current page only.
 //
-// Threads: the picture fields are touched only inside the host's graphics
-// context, which serialises loading against rendering; the size and the
-// current page are atomics because the host asks for them from any thread.
-// Pages live until the list goes, so a page read from current stays valid.
+// Threads: the picture is decoded by the loader's worker; the picture fields
+// are swapped only inside the host's graphics context, which serialises
+// that against rendering; the size and the current page are atomics because
+// the host asks for them from any thread, and the current file is read under
+// a lock for the same reason. Pages live until the list goes, so a page read
+// from current stays valid.
 class KPImagePluginList
 {
 public:
@@ -53,11 +59,31 @@ public:
     std::atomic<KPImagePlugin *> current{nullptr};
     KPWB::ItemProperty itemProperty;
     std::atomic<bool> persistent{false};
-    int64_t fileTimestamp = 0;
+    // Modification time (to the nanosecond) and size of a file, all -1 when
+    // it cannot be examined: a rewrite within one second still differs.
+    struct FileStamp
+    {
+        int64_t seconds = -1;
+        int64_t nanoseconds = -1;
+        int64_t size = -1;
+        bool operator==(const FileStamp &other) const
+        {
+            return seconds == other.seconds && nanoseconds == other.nanoseconds && size == other.size;
+        }
+        bool operator!=(const FileStamp &other) const { return !(*this == other); }
+    };
+    // The picture last asked of the loader (shown, being decoded, or failed)
+    // and its file's stamp then; empty while none is.
+    // Guarded by pictureLock, since show and hide may come from any thread
+    // while the video thread ticks; nothing reads a file under that lock.
+    QByteArray requestedPath;
+    FileStamp fileStamp;
+    KPPictureLoader loader;
+    QMutex pictureLock;
     float updateTimeElapsed = 0.0f;
     uint64_t lastTime = 0;
     bool active = false;
-    gs_image_file image;
+    gs_image_file *image = nullptr;
     bool hideHandwriting = false;
     bool single = false;
     QMap<QString, KPImagePlugin *> pages;
@@ -70,6 +96,9 @@ public:
 
 private:
     KPImagePlugin *createPage(const QString &path);
+    void setPagePath(KPImagePlugin *page, const QString &path);
+
+    mutable QMutex m_pathLock; // guards the pages' filePath
 
     KPImagePluginList(const KPImagePluginList &) = delete;
     KPImagePluginList &operator=(const KPImagePluginList &) = delete;

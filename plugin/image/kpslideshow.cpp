@@ -17,6 +17,7 @@
 #include <cmath>
 #include <cstring>
 #include <strings.h>
+#include <sys/stat.h>
 #include <utility>
 
 namespace {
@@ -30,6 +31,9 @@ const char kFileListFilter[] = "Image files (*.bmp *.tga *.png *.jpeg *.jpg *.gi
 // Larger than any texture a graphics card takes: a canvas beyond this is a typo.
 const int kMaxCanvasSide = 16384;
 const uint32_t kAlignTopLeft = OBS_ALIGN_LEFT | OBS_ALIGN_TOP;
+const size_t kNoSlide = SIZE_MAX;
+// Ticks a switch waits for its picture at most (about ten seconds at 30 fps).
+const uint32_t kMaxSwitchWait = 300;
 
 struct TransitionRow
 {
@@ -48,6 +52,9 @@ const TransitionRow kTransitions[] = {
     {"slide_to_left", "slide_transition", "left", 2000},
     {"slide_to_right", "slide_transition", "right", 2000},
 };
+
+static_assert(sizeof(kTransitions) / sizeof(kTransitions[0]) == sizeof(slideshow::transitions) / sizeof(obs_source_t *),
+              "one kept transition per row");
 
 const TransitionRow &transitionRow(const char *name)
 {
@@ -107,6 +114,8 @@ obs_source_t *create_slide_source(const char *path)
     obs_data_set_string(settings, "file", path);
     obs_data_set_bool(settings, "unload", true);
     obs_data_set_bool(settings, "kp_wb_hideHandwriting", false);
+    // A slide decodes its picture only when it is about to go on air.
+    obs_data_set_bool(settings, "active", false);
     obs_source_t *source = obs_source_create_private(kSlideType, nullptr, settings);
     obs_data_release(settings);
     return realSource(source);
@@ -123,6 +132,8 @@ size_t findSlide(slideshow *ss, const char *path)
     return ss->files.num;
 }
 
+// The maxima, when asked for, come from the pictures' headers: slides decode
+// nothing until they go on air.
 void add_slide_file(slideshow *ss, const char *path, uint32_t *maxWidth, uint32_t *maxHeight)
 {
     if (findSlide(ss, path) < ss->files.num)
@@ -139,19 +150,35 @@ void add_slide_file(slideshow *ss, const char *path, uint32_t *maxWidth, uint32_
         Locker lock(ss);
         da_push_back(ss->files, &entry);
     }
-    *maxWidth = std::max(*maxWidth, obs_source_get_width(source));
-    *maxHeight = std::max(*maxHeight, obs_source_get_height(source));
+    if (!maxWidth || !maxHeight)
+        return;
+    const KPPictureProbe probe(path);
+    if (probe.accepted()) {
+        *maxWidth = std::max(*maxWidth, probe.width());
+        *maxHeight = std::max(*maxHeight, probe.height());
+    }
 }
 
 // The slideshow's settings reach the slide's own settings (hide handwriting,
 // drawing tool, "active"), but "file" always stays the slide's own path: a
 // slide never switches to another picture, whether the slideshow's "file" is
 // the folder of the first fill or a picture whose slide could not be made.
+// Only the slide going on air is "active", and so decodes its picture.
 void applyToSlide(const slide_file &slide, obs_data_t *settings)
 {
     obs_data_t *own = obs_data_create();
     obs_data_apply(own, settings);
     obs_data_set_string(own, "file", slide.path);
+    obs_data_set_bool(own, "active", true);
+    obs_source_update(slide.source, own);
+    obs_data_release(own);
+}
+
+// A slide that was about to go on air and never did lets its picture go.
+void releaseSlide(const slide_file &slide)
+{
+    obs_data_t *own = obs_data_create();
+    obs_data_set_bool(own, "active", false);
     obs_source_update(slide.source, own);
     obs_data_release(own);
 }
@@ -193,14 +220,11 @@ void setTransitionLayout(obs_source_t *transition)
     obs_transition_set_scale_type(transition, OBS_TRANSITION_SCALE_ASPECT);
 }
 
-// Swaps in a new transition under the lock; the caller releases the old one
-// once the lock is dropped.
+// Swaps in a new transition under the lock.
 obs_source_t *swapTransition(slideshow *ss, obs_source_t *fresh)
 {
     Locker lock(ss);
-    obs_source_t *old = ss->transition;
-    ss->transition = fresh;
-    return old;
+    return std::exchange(ss->transition, fresh);
 }
 
 // A new transition starts from the picture on air: a fresh transition alone
@@ -213,12 +237,12 @@ void takeOver(obs_source_t *fresh, obs_source_t *old)
     obs_source_release(onAir);
 }
 
+// The slideshow keeps every transition it made, one per row, until it goes:
+// one that is no longer in use only stops being its active child.
 void dropTransition(slideshow *ss, obs_source_t *old)
 {
-    if (!old)
-        return;
-    obs_source_remove_active_child(ss->source, old);
-    obs_source_release(old);
+    if (old)
+        obs_source_remove_active_child(ss->source, old);
 }
 
 obs_source_t *newTransitionIfChanged(slideshow *ss, const TransitionRow &row)
@@ -226,17 +250,23 @@ obs_source_t *newTransitionIfChanged(slideshow *ss, const TransitionRow &row)
     if (ss->tr_name && std::strcmp(ss->tr_name, row.name) == 0)
         return nullptr;
     KP_LOG(1, QStringLiteral("new transition type: %1").arg(QLatin1String(row.id)));
-    obs_source_t *transition = realSource(obs_source_create_private(row.id, nullptr, nullptr));
-    ss->tr_name = row.name;
-    if (transition && row.direction) {
-        obs_data_t *direction = obs_data_create();
-        obs_data_set_string(direction, "direction", row.direction);
-        obs_source_update(transition, direction);
-        obs_data_release(direction);
+    obs_source_t *&kept = ss->transitions[&row - kTransitions];
+    if (!kept) {
+        kept = realSource(obs_source_create_private(row.id, nullptr, nullptr));
+        if (!kept) {
+            // Not remembered as in use, so that the next update tries again.
+            KP_LOG(1, QStringLiteral("transition not created: %1").arg(QLatin1String(row.id)));
+            return nullptr;
+        }
+        if (row.direction) {
+            obs_data_t *direction = obs_data_create();
+            obs_data_set_string(direction, "direction", row.direction);
+            obs_source_update(kept, direction);
+            obs_data_release(direction);
+        }
     }
-    if (!transition)
-        KP_LOG(1, QStringLiteral("transition not created: %1").arg(QLatin1String(row.id)));
-    return transition;
+    ss->tr_name = row.name;
+    return kept;
 }
 
 void startTransition(slideshow *ss, obs_source_t *target)
@@ -245,12 +275,48 @@ void startTransition(slideshow *ss, obs_source_t *target)
         obs_transition_start(ss->transition, OBS_TRANSITION_MODE_AUTO, ss->tr_duration, target);
 }
 
+// The switch to a slide waits, on the video ticks, until its picture is
+// decoded: the picture on air stays until then. A later switch replaces a
+// waiting one, and the slide it passed over lets its picture go.
+void switchWhenReady(slideshow *ss, size_t index, bool resize)
+{
+    if (ss->pending != kNoSlide && ss->pending != index)
+        releaseSlide(ss->files.array[ss->pending]);
+    ss->pending = index;
+    ss->pending_resize = resize;
+    ss->pending_ticks = 0;
+}
+
+bool slideSettled(const slide_file &slide)
+{
+    return kp_image_source_settled(obs_obj_get_data(slide.source));
+}
+
+void finishSwitch(slideshow *ss)
+{
+    if (ss->pending == kNoSlide)
+        return;
+    const slide_file &slide = ss->files.array[ss->pending];
+    if (!slideSettled(slide) && ++ss->pending_ticks < kMaxSwitchWait)
+        return;
+    KP_LOG(1, QStringLiteral("transition start."));
+    if (ss->transition && ss->pending_resize) {
+        obs_transition_set_size(ss->transition, obs_source_get_width(slide.source),
+                                obs_source_get_height(slide.source));
+    }
+    startTransition(ss, slide.source);
+    KP_LOG(1, QStringLiteral("transition end."));
+    ss->pending = kNoSlide;
+}
+
 void firstFill(slideshow *ss, obs_data_t *settings, const char *file, obs_source_t *fresh)
 {
     KP_LOG(1, QStringLiteral("files.num < 1"));
     uint32_t width = 0;
     uint32_t height = 0;
     if (os_dir_t *dir = os_opendir(file)) {
+        bfree(ss->folder);
+        ss->folder = bstrdup(file);
         addFolder(ss, file, dir, &width, &height);
         os_closedir(dir);
     } else {
@@ -280,7 +346,7 @@ void firstFill(slideshow *ss, obs_data_t *settings, const char *file, obs_source
     if (fresh)
         obs_source_add_active_child(ss->source, fresh);
     if (ss->files.num > 0)
-        startTransition(ss, ss->files.array[0].source);
+        switchWhenReady(ss, 0, false);
 }
 
 void showPicture(slideshow *ss, obs_data_t *settings, const char *file)
@@ -298,21 +364,22 @@ void showPicture(slideshow *ss, obs_data_t *settings, const char *file)
         obs_data_release(own);
     } else {
         KP_LOG(1, QStringLiteral("not find"));
-        uint32_t width = 0;
-        uint32_t height = 0;
-        add_slide_file(ss, file, &width, &height);
+        add_slide_file(ss, file, nullptr, nullptr);
         Locker lock(ss);
         ss->cur_item = ss->files.num - 1;
     }
-    const slide_file &slide = ss->files.array[ss->cur_item];
-    applyToSlide(slide, settings);
-    KP_LOG(1, QStringLiteral("transition start."));
-    if (ss->transition) {
-        obs_transition_set_size(ss->transition, obs_source_get_width(slide.source),
-                                obs_source_get_height(slide.source));
-    }
-    startTransition(ss, slide.source);
-    KP_LOG(1, QStringLiteral("transition end."));
+    applyToSlide(ss->files.array[ss->cur_item], settings);
+    switchWhenReady(ss, ss->cur_item, true);
+}
+
+// After a folder's first fill "file" still names the folder, and a folder is
+// never a picture: such a "file" changes the settings, not the picture.
+bool isFolder(slideshow *ss, const char *file)
+{
+    if (ss->folder && std::strcmp(ss->folder, file) == 0)
+        return true;
+    struct stat info = {};
+    return os_stat(file, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 void laterUpdate(slideshow *ss, obs_data_t *settings, const char *file, obs_source_t *fresh)
@@ -330,14 +397,15 @@ void laterUpdate(slideshow *ss, obs_data_t *settings, const char *file, obs_sour
     KP_LOG(1, QStringLiteral("ss->files.array[ss->cur_item].path: %1, curFile:%2,cmp:%3")
                   .arg(QString::fromUtf8(current.path), QString::fromUtf8(file))
                   .arg(cmp));
-    if (cmp != 0) {
+    if (cmp != 0 && !isFolder(ss, file)) {
         showPicture(ss, settings, file);
         return;
     }
     if (fresh)
         KP_LOG(1, QStringLiteral("file not changed."));
     applyToSlide(current, settings);
-    if (fresh)
+    // A switch still waiting for this slide's picture starts it itself.
+    if (fresh && ss->pending != ss->cur_item)
         startTransition(ss, current.source);
 }
 
@@ -485,6 +553,7 @@ void *ss_create(obs_data_t *, obs_source_t *source)
     KP_LOG_SCOPE();
     auto *ss = static_cast<slideshow *>(bzalloc(sizeof(slideshow)));
     ss->source = source;
+    ss->pending = kNoSlide;
     if (pthread_mutex_init(&ss->mutex, nullptr) != 0) {
         KP_LOG(1, QStringLiteral("slideshow mutex init failed."));
         bfree(ss);
@@ -513,7 +582,9 @@ void ss_destroy(void *data)
     if (!ss)
         return;
     KPBoardHotkeys::detach(ss);
-    obs_source_release(ss->transition);
+    for (obs_source_t *transition : ss->transitions)
+        obs_source_release(transition);
+    bfree(ss->folder);
     for (size_t i = 0; i < ss->files.num; ++i) {
         bfree(ss->files.array[i].path);
         obs_source_release(ss->files.array[i].source);
@@ -588,7 +659,11 @@ void ss_update(void *data, obs_data_t *live)
     obs_data_release(settings);
 }
 
-void ss_video_tick(void *, float) {}
+void ss_video_tick(void *data, float)
+{
+    if (slideshow *ss = static_cast<slideshow *>(data))
+        finishSwitch(ss);
+}
 
 void ss_video_render(void *data, gs_effect_t *)
 {

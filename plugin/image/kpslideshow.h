@@ -23,10 +23,17 @@ struct slideshow
     obs_source_t *source;
     uint32_t tr_duration;
     const char *tr_name; // canonical name of the transition in use, or null
-    obs_source_t *transition;
+    obs_source_t *transition; // the one of transitions in use, or null
     size_t cur_item;
     pthread_mutex_t mutex; // guards transition, files and cur_item
     DARRAY(struct slide_file) files;
+    // Every transition made so far, one per row of the transition table, owned.
+    obs_source_t *transitions[6];
+    char *folder; // the folder of the first fill (bstrdup), or null
+    // The slide whose switch waits for its picture (video thread only), or SIZE_MAX.
+    size_t pending;
+    bool pending_resize;
+    uint32_t pending_ticks;
 };
 
 const char *ss_get_name_cloud(void *typeData);

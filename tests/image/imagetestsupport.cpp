@@ -1,6 +1,7 @@
 #include "imagetestsupport.h"
 
 #include "kpobstestenvironment.h"
+#include "kppictureloader.h"
 
 #include <QDir>
 
@@ -9,6 +10,7 @@ ImageSource::ImageSource(const char *type, obs_data_t *settings, bool shown)
 {
     if (shown)
         m_item = KPObsTestEnvironment::runtime().show(m_source);
+    waitForPictures();
 }
 
 ImageSource::~ImageSource()
@@ -26,6 +28,7 @@ void ImageSource::update(obs_data_t *settings)
 {
     obs_source_update(m_source, settings);
     waitTicks(2);
+    waitForPictures();
 }
 
 void ImageSource::setFile(const QString &path)
@@ -49,6 +52,7 @@ void ImageSource::setVisible(bool visible)
     else
         KPObsTestEnvironment::runtime().setVisible(m_item, visible);
     waitTicks(2);
+    waitForPictures();
 }
 
 void ImageSource::drag(QPoint from, QPoint to)
@@ -63,7 +67,7 @@ void ImageSource::drag(QPoint from, QPoint to)
 
 QImage ImageSource::frame()
 {
-    waitTicks(2);
+    waitForPictures();
     return KPObsTestEnvironment::runtime().renderSource(m_source);
 }
 
@@ -80,6 +84,14 @@ QString writePicture(const QString &dir, const QString &name, QColor colour, QSi
     image.fill(colour);
     const QString path = QDir(dir).filePath(name);
     return image.save(path, "PNG") ? path : QString();
+}
+
+bool waitForPictures()
+{
+    for (int i = 0; i < 1000 && KPPictureLoader::requestsInFlight() > 0; ++i)
+        waitTicks(1);
+    // The texture is made on the tick after the decode.
+    return KPPictureLoader::requestsInFlight() == 0 && waitTicks(2);
 }
 
 bool waitTicks(int count)

@@ -39,3 +39,5 @@ OBSDataAutoRelease fileSettings(const QString &path);
 // A flat picture of one colour, written as PNG.
 QString writePicture(const QString &dir, const QString &name, QColor colour, QSize size);
 bool waitTicks(int count);
+// Waits until every picture asked for is decoded and on its texture.
+bool waitForPictures();
