@@ -8,6 +8,9 @@
 #include "kpmodule.h"
 #include "kpobsext.h"
 #include "kpobstestenvironment.h"
+#include "kppictureloader.h"
+#include "kpimage.h"
+#include "kpslideshow.h"
 #include "kpwhiteboarditemobject.h"
 
 #include <QFile>
@@ -16,8 +19,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <utime.h>
 
 namespace {
 
@@ -222,25 +223,58 @@ TEST_F(ImageSourceTest, AHiddenPageKeepsItsDrawingWhenShownAgain)
     EXPECT_TRUE(isRedInk(drawn.pixelColor(10, 25)));
 }
 
-TEST_F(ImageSourceTest, AFileRewrittenOnDiskReloadsWithinAboutASecond)
+// The check runs about once a second: a frame-bounded wait for the size.
+bool waitForSize(const ImageSource &image, QSize size)
+{
+    for (int frames = 0; frames < 120 && sourceSize(image) != size; ++frames)
+        waitTicks(1);
+    return waitForPictures() && sourceSize(image) == size;
+}
+
+TEST_F(ImageSourceTest, AFileChangedOnDiskWhileOnAirReloadsGoesBlankAndComesBack)
 {
     const QString shown = path("shown.png");
     ASSERT_TRUE(QFile::copy(m_a, shown));
     ImageSource image(kSingle, fileSettings(shown));
     EXPECT_EQ(sourceSize(image), QSize(80, 60));
+    // Rewritten within the same second as the load: the size differs, and
+    // the modification time does so only in its nanoseconds.
     ASSERT_TRUE(QFile::remove(shown) && QFile::copy(m_b, shown));
-    // A later modification time, as a rewrite a few seconds on would have.
-    struct stat info = {};
-    ASSERT_EQ(stat(shown.toUtf8().constData(), &info), 0);
-    const utimbuf later = {info.st_atime, info.st_mtime + 5};
-    ASSERT_EQ(utime(shown.toUtf8().constData(), &later), 0);
-    int frames = 0;
-    while (sourceSize(image) != QSize(100, 50) && frames < 90) {
-        waitTicks(1);
-        ++frames;
-    }
-    EXPECT_EQ(sourceSize(image), QSize(100, 50));
+    EXPECT_TRUE(waitForSize(image, QSize(100, 50)));
     EXPECT_EQ(image.frame().pixelColor(50, 25), QColor(Qt::green));
+
+    ASSERT_TRUE(QFile::remove(shown));
+    EXPECT_TRUE(waitForSize(image, QSize(0, 0)));
+    ASSERT_TRUE(QFile::copy(m_a, shown));
+    EXPECT_TRUE(waitForSize(image, QSize(80, 60)));
+    EXPECT_EQ(image.frame().pixelColor(40, 30), QColor(Qt::blue));
+}
+
+TEST_F(ImageSourceTest, SettingsUpdatesDecodeNothingAgainAndKeepTheBoardSize)
+{
+    QFile truncated(path("truncated.png"));
+    QFile source(m_a);
+    ASSERT_TRUE(source.open(QIODevice::ReadOnly) && truncated.open(QIODevice::WriteOnly));
+    truncated.write(source.readAll().left(int(source.size() / 2)));
+    truncated.close();
+    for (const char *type : {kMulti, kSingle}) {
+        SCOPED_TRACE(type);
+        const int before = KPPictureLoader::decodesStarted();
+        ImageSource image(type, fileSettings(m_a));
+        image.useTool(1, kRed, 3);
+        OBSDataAutoRelease hide = fileSettings(m_a);
+        obs_data_set_bool(hide, "kp_wb_hideHandwriting", true);
+        image.update(hide);
+        image.setFile(m_a);
+        EXPECT_EQ(KPPictureLoader::decodesStarted() - before, 1);
+        EXPECT_EQ(QSize(image.page()->width(), image.page()->height()), QSize(80, 60));
+        // A picture libobs fails to decode is not tried again until its file changes.
+        for (int i = 0; i < 3; ++i)
+            image.setFile(truncated.fileName());
+        EXPECT_EQ(KPPictureLoader::decodesStarted() - before, 2);
+        image.setFile(m_b);
+        EXPECT_EQ(KPPictureLoader::decodesStarted() - before, 3);
+    }
 }
 
 TEST_F(ImageSourceTest, AnAnimatedGifAdvancesOnlyWhileActiveAndRestartsFromItsFirstFrame)
@@ -336,4 +370,45 @@ TEST(ImageSourceType, NamesDefaultsAndPropertySheets)
                                          "kp_wb_draw_type"}));
     EXPECT_STREQ(obs_property_path_default_path(obs_properties_get(sheet, "file")), "C:/pictures/");
     obs_properties_destroy(sheet);
+}
+
+TEST(PictureTypes, RegisterTheirFlagsAndCallbacks)
+{
+    kp_obs_source_info multi = {}, single = {}, slideshow = {};
+    kp_fill_obsolete_image_info(&multi);
+    kp_fill_single_image_info(&single);
+    kp_fill_slideshow_info(&slideshow, "kp_image_source", ss_get_name_image);
+    const uint32_t pictureFlags = OBS_SOURCE_VIDEO | OBS_SOURCE_INTERACTION;
+    const struct
+    {
+        const kp_obs_source_info &info;
+        const char *id;
+        uint32_t flags;
+        bool showHide, tablet, composite;
+    } rows[] = {
+        {multi, "obsolete_image_module", pictureFlags, true, false, false},
+        {single, "kp_single_image_source", pictureFlags, true, true, false},
+        {slideshow, "kp_image_source", pictureFlags | OBS_SOURCE_CUSTOM_DRAW | OBS_SOURCE_COMPOSITE, false, true, true},
+    };
+    for (const auto &row : rows) {
+        const kp_obs_source_info &info = row.info;
+        SCOPED_TRACE(row.id);
+        EXPECT_STREQ(info.id, row.id);
+        EXPECT_EQ(info.type, OBS_SOURCE_TYPE_INPUT);
+        EXPECT_EQ(info.output_flags, row.flags);
+        for (const void *filled : {(void *)info.get_name, (void *)info.create, (void *)info.destroy,
+                                   (void *)info.get_width, (void *)info.get_height, (void *)info.get_defaults,
+                                   (void *)info.get_properties, (void *)info.update, (void *)info.video_tick,
+                                   (void *)info.video_render, (void *)info.mouse_click, (void *)info.mouse_move,
+                                   (void *)info.mouse_wheel, (void *)info.focus, (void *)info.key_click,
+                                   (void *)info.status, (void *)info.do_custom_callback})
+            EXPECT_NE(filled, nullptr);
+        for (const void *empty : {(void *)info.activate, (void *)info.deactivate, (void *)info.filter_video,
+                                  (void *)info.filter_audio, (void *)info.save, (void *)info.load,
+                                  (void *)info.filter_remove, (void *)info.enum_all_sources})
+            EXPECT_EQ(empty, nullptr);
+        EXPECT_EQ(info.show != nullptr && info.hide != nullptr, row.showHide);
+        EXPECT_EQ(info.tablet_event != nullptr, row.tablet);
+        EXPECT_EQ(info.enum_active_sources != nullptr && info.audio_render != nullptr, row.composite);
+    }
 }

@@ -5,6 +5,8 @@
 #include "kplogcapture.h"
 #include "kpobsext.h"
 #include "kpobstestenvironment.h"
+#include "hostilepictures.h"
+#include "kpimagepluginlist.h"
 #include "kpslideshow.h"
 #include "kpslidedrawing.h"
 
@@ -19,7 +21,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <map>
+#include <cstdio>
 #include <thread>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -99,9 +106,11 @@ TEST(Slideshow, TransitionNamesSelectTableRowsCaseInsensitively)
         {"fade", nullptr, ""},
         {"Swipe_To_Right", "swipe_transition", "right"},
         {"slide_to_left", "slide_transition", "left"},
+        {"cut", "fade_transition", ""},
     };
     Slideshow ss;
     KPLogCapture log;
+    std::map<std::string, obs_source_t *> made; // one transition per row, kept and used again
     for (const Step &step : steps) {
         SCOPED_TRACE(step.name);
         log.clear();
@@ -117,6 +126,11 @@ TEST(Slideshow, TransitionNamesSelectTableRowsCaseInsensitively)
         }
         EXPECT_NE(after, before);
         EXPECT_STREQ(obs_source_get_id(after), step.newType);
+        const std::string row = QByteArray(step.name).toLower().toStdString();
+        if (made.count(row)) {
+            EXPECT_EQ(after, made[row]);
+        }
+        made[row] = after;
         OBSDataAutoRelease settings = obs_source_get_settings(after);
         EXPECT_STREQ(obs_data_get_string(settings, "direction"), *step.direction ? step.direction : "");
     }
@@ -398,12 +412,24 @@ TEST(SlideshowPictures, AFolderAddsItsPicturesAndShowsTheFirst)
     picture(dir, QStringLiteral("notes.txt"), Qt::red);
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("sub.png")));
     picture(dir, QStringLiteral("sub.png/inner.png"), Qt::red);
+    // Neither a name that is no UTF-8 nor a FIFO becomes a slide.
+    const QByteArray latin1 = QFile::encodeName(dir.path()) + "/caf\xe9.png";
+    QFile red(dir.filePath(QStringLiteral("a.png")));
+    ASSERT_TRUE(red.open(QIODevice::ReadOnly));
+    const QByteArray bytes = red.readAll();
+    std::FILE *copy = std::fopen(latin1.constData(), "wb");
+    ASSERT_NE(copy, nullptr);
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), copy);
+    std::fclose(copy);
+    ASSERT_EQ(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("g.png"))).constData(), 0600), 0);
 
     Slideshow ss;
     KPLogCapture log;
     ss.show(dir.path());
     kp_obs_get_source_status(ss.source());
     EXPECT_EQ(count(log, QStringLiteral("ss->files.num :6, ss->cur_item:0")), 1);
+    EXPECT_EQ(log.lines().filter(QStringLiteral("skipped, name not UTF-8")).size(), 1);
+    EXPECT_EQ(count(log, QStringLiteral("skipped, not a regular file:") + dir.filePath(QStringLiteral("g.png"))), 1);
 
     // The first slide keeps its own picture, not the folder it came from.
     OBSSourceAutoRelease first = slideOnAir(ss);
@@ -419,6 +445,12 @@ TEST(SlideshowPictures, AFolderAddsItsPicturesAndShowsTheFirst)
     EXPECT_STREQ(obs_property_path_default_path(obs_properties_get(sheet, "file")),
                  (dir.path() + QLatin1Char('/')).toUtf8().constData());
     obs_properties_destroy(sheet);
+
+    // "file" still names the folder: a settings change keeps the picture on air.
+    useTool(ss, dir.path(), 1);
+    OBSSourceAutoRelease still = slideOnAir(ss);
+    EXPECT_EQ(still.Get(), first.Get());
+    EXPECT_EQ(frameOf(ss), frame);
 }
 
 TEST(SlideshowPictures, CustomSizeGivesTheCanvasOfTheFirstFill)
@@ -454,8 +486,9 @@ TEST(SlideshowPictures, CustomSizeGivesTheCanvasOfTheFirstFill)
 TEST(SlideshowPictures, RemovingItReleasesEverySlideAndItsTransition)
 {
     QTemporaryDir dir;
-    int destroyed = 0;
-    const auto countDestroyed = [](void *param, calldata_t *) { ++*static_cast<int *>(param); };
+    // libobs destroys sources on a thread of its own.
+    std::atomic<int> destroyed{0};
+    const auto countDestroyed = [](void *param, calldata_t *) { ++*static_cast<std::atomic<int> *>(param); };
     {
         Slideshow ss;
         for (const char *name : {"a.png", "b.png"}) {
@@ -468,7 +501,10 @@ TEST(SlideshowPictures, RemovingItReleasesEverySlideAndItsTransition)
         signal_handler_connect(obs_source_get_signal_handler(ss.transition()), "destroy",
                                countDestroyed, &destroyed);
     }
-    waitTicks(5);
+    for (int i = 0; i < 100 && destroyed < 3; ++i) {
+        waitTicks(1);
+        obs_wait_for_destroy_queue();
+    }
     EXPECT_EQ(destroyed, 3);
 }
 
@@ -500,4 +536,63 @@ TEST(SlideshowPictures, UpdatesFromOtherThreadsNeverReachAFillInProgress)
     const int slides = status[0].section(QStringLiteral("ss->files.num :"), 1).section(QLatin1Char(','), 0, 0).toInt();
     EXPECT_GE(slides, 1);
     EXPECT_LE(slides, 40); // never a slide for a path made of the folder and a picture
+}
+
+namespace {
+
+const KPImagePluginList *pictureOf(obs_source_t *slide)
+{
+    return static_cast<const KPImagePluginList *>(obs_obj_get_data(slide));
+}
+
+} // namespace
+
+TEST(SlideshowPictures, AFirstFillOfManyPicturesDecodesOnlyThePictureOnAir)
+{
+    QTemporaryDir dir;
+    for (int i = 0; i < 200; ++i)
+        picture(dir, QStringLiteral("p%1.png").arg(i, 3, 10, QLatin1Char('0')), Qt::red, {64, 64});
+    Slideshow ss;
+    ss.show(dir.path());
+    OBSSourceAutoRelease onAir = nullptr;
+    for (int i = 0; i < 60 && !(onAir && obs_source_get_width(onAir) == 64); ++i) {
+        waitTicks(1);
+        onAir = slideOnAir(ss);
+    }
+    ASSERT_NE(onAir, nullptr);
+    EXPECT_EQ(obs_source_get_width(onAir), 64u);
+    const auto *record = static_cast<const slideshow *>(obs_obj_get_data(ss.source()));
+    ASSERT_EQ(record->files.num, 200u);
+    int decoded = 0;
+    for (size_t i = 0; i < record->files.num; ++i)
+        decoded += pictureOf(record->files.array[i].source)->image != nullptr;
+    EXPECT_EQ(decoded, 1);
+}
+
+TEST(SlideshowPictures, HostilePicturesInAFolderShowNothingAndSpareTheOthers)
+{
+    QTemporaryDir dir;
+    const QList<HostilePicture> hostile = writeHostilePictures(dir.path());
+    const QString good = picture(dir, QStringLiteral("zz-good.png"), Qt::green);
+    Slideshow ss;
+    ss.show(dir.path());
+    for (const HostilePicture &file : hostile) {
+        SCOPED_TRACE(file.name.toStdString());
+        KPLogCapture log;
+        OBSSourceAutoRelease before = slideOnAir(ss);
+        ss.show(file.path);
+        if (QFileInfo(file.path).isDir()) { // a folder is no picture: nothing changes
+            OBSSourceAutoRelease after = slideOnAir(ss);
+            EXPECT_EQ(after.Get(), before.Get());
+            continue;
+        }
+        for (int i = 0; i < 60 && log.lines().filter(QStringLiteral("failed to load texture")).isEmpty(); ++i)
+            waitTicks(1);
+        EXPECT_EQ(count(log, QStringLiteral("failed to load texture ") + file.path), 1);
+        EXPECT_EQ(obs_source_get_width(ss.source()), 0u);
+    }
+    ss.show(good);
+    const QImage frame = frameOf(ss, 30);
+    ASSERT_EQ(frame.size(), QSize(200, 100));
+    EXPECT_EQ(frame.pixelColor(100, 50), QColor(Qt::green));
 }
