@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTabletEvent>
 
 #include <obs.hpp>
@@ -106,6 +107,7 @@ void KPHostPlayer::runStep(const QJsonObject &step)
         {"frames", &KPHostPlayer::frames},   {"render", &KPHostPlayer::render},
         {"hide", &KPHostPlayer::hide},       {"show", &KPHostPlayer::show},
         {"remove", &KPHostPlayer::remove},   {"hotkey", &KPHostPlayer::hotkey},
+        {"stats", &KPHostPlayer::stats},
     };
     (this->*steps.value(KPHostScript::text(step, "do")))(step);
 }
@@ -243,6 +245,14 @@ void KPHostPlayer::status(const QJsonObject &step)
     // The host keeps the status record; it is not released here.
     obs_data_t *record = kp_obs_get_source_status(sourceFor(step));
     writeFile(KPHostScript::text(step, "out"), obs_data_get_json(record));
+}
+
+// libobs's own count of the frames it produced and of those it rendered late.
+void KPHostPlayer::stats(const QJsonObject &step)
+{
+    const QJsonObject counts{{QStringLiteral("total_frames"), qint64(obs_get_total_frames())},
+                             {QStringLiteral("lagged_frames"), qint64(obs_get_lagged_frames())}};
+    writeFile(KPHostScript::text(step, "out"), QJsonDocument(counts).toJson(QJsonDocument::Compact));
 }
 
 void KPHostPlayer::save(const QJsonObject &step)

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -47,7 +49,8 @@ const char Script[] = R"({
     {"do": "command", "name": "single", "number": 2},
     {"do": "render", "name": "single", "out": "pen-redone.png"},
     {"do": "update", "name": "single", "settings": {"file": "broken.gif"}},
-    {"do": "render", "name": "single", "out": "broken.png"}
+    {"do": "render", "name": "single", "out": "broken.png"},
+    {"do": "stats", "out": "stats.json"}
   ]
 })";
 
@@ -97,4 +100,10 @@ TEST(ImageSourceEndToEnd, DrawingsStayWithTheirPictureAcrossSwitchesAndHiding)
     EXPECT_EQ(frame("broken.png").size(), QSize(1, 1));
     EXPECT_TRUE(run.log.contains(QStringLiteral("failed to load texture broken.gif")));
     EXPECT_TRUE(run.log.contains(QStringLiteral("Number of memory leaks: 0")));
+
+    QFile stats(out.filePath(QStringLiteral("stats.json")));
+    ASSERT_TRUE(stats.open(QIODevice::ReadOnly));
+    const QJsonObject counts = QJsonDocument::fromJson(stats.readAll()).object();
+    EXPECT_GT(counts.value(QStringLiteral("total_frames")).toInt(), 0);
+    EXPECT_GE(counts.value(QStringLiteral("lagged_frames")).toInt(-1), 0);
 }
