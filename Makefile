@@ -53,14 +53,16 @@ sanitize: deps
 	cmake --build $(SANITIZE_DIR) -j$(JOBS)
 	./scripts/sanitize/run-tests.sh $(SANITIZE_DIR)
 
-# libFuzzer over saved whiteboard records, built with clang, AddressSanitizer
-# and UndefinedBehaviorSanitizer; runs FUZZ_SECONDS from the seed corpus.
+# libFuzzer over saved whiteboard records and over image and slideshow
+# settings, built with clang, AddressSanitizer and UndefinedBehaviorSanitizer;
+# runs each target FUZZ_SECONDS from its seed corpus.
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DKP_SANITIZE=address,undefined \
 		-DKP_FUZZ=ON -DBUILD_TESTING=OFF
-	cmake --build $(FUZZ_DIR) -j$(JOBS) --target fuzz_board
-	./scripts/fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
+	cmake --build $(FUZZ_DIR) -j$(JOBS) --target fuzz_board fuzz_pictures
+	./scripts/fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS) fuzz_board
+	./scripts/fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS) fuzz_pictures
 
 # Builds and starts the RTC probe (under a virtual X server when DISPLAY is unset).
 probe: configure

@@ -298,6 +298,15 @@ TEST_F(ImageSourceTest, AnAnimatedGifAdvancesOnlyWhileActiveAndRestartsFromItsFi
     EXPECT_EQ(colour(), QColor(Qt::red));
 }
 
+TEST_F(ImageSourceTest, AGifWithoutFrameDelaysShowsWithoutStallingTheTicks)
+{
+    const QString gif = path("zero.gif");
+    ASSERT_TRUE(writeFlatGif(gif, 8, 8, {Qt::red, Qt::green}, 0));
+    ImageSource image(kSingle, fileSettings(gif));
+    EXPECT_EQ(sourceSize(image), QSize(8, 8));
+    EXPECT_TRUE(waitTicks(30));
+}
+
 // libobs's own allocations drop back once its threads let go of them.
 bool allocationsReturnTo(long count)
 {
