@@ -51,7 +51,7 @@ void KPPictureLoader::request(const QByteArray &path)
     job->path = path;
     m_job = job;
     ++g_inFlight;
-    pool().start([job] { run(job); });
+    startWork([job] { run(job); });
 }
 
 void KPPictureLoader::cancel()
@@ -86,6 +86,11 @@ void KPPictureLoader::release(gs_image_file *image)
         gs_image_file_free(image);
     }
     delete image;
+}
+
+void KPPictureLoader::startWork(std::function<void()> work)
+{
+    pool().start(std::move(work));
 }
 
 int KPPictureLoader::decodesStarted()

@@ -6,6 +6,7 @@
 #include <graphics/image-file.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 
 // Decodes an image source's picture files on a worker thread, so that
@@ -41,6 +42,9 @@ public:
 
     // Frees a picture; its texture, if any, inside the graphics context.
     static void release(gs_image_file *image);
+
+    // Runs work on the decoders' threads (folder scans share them).
+    static void startWork(std::function<void()> work);
 
     // Decodes begun since start-up, and requests not yet finished, process-wide.
     static int decodesStarted();

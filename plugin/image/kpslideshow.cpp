@@ -1,9 +1,9 @@
 #include "kpslideshow.h"
 
 #include "kpboardhotkeys.h"
+#include "kpfolderscan.h"
 #include "kpimage.h"
 #include "kplog.h"
-#include "kppictureprobe.h"
 
 #include <QByteArray>
 #include <QList>
@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <strings.h>
 #include <sys/stat.h>
 #include <utility>
@@ -132,9 +133,7 @@ size_t findSlide(slideshow *ss, const char *path)
     return ss->files.num;
 }
 
-// The maxima, when asked for, come from the pictures' headers: slides decode
-// nothing until they go on air.
-void add_slide_file(slideshow *ss, const char *path, uint32_t *maxWidth, uint32_t *maxHeight)
+void add_slide_file(slideshow *ss, const char *path)
 {
     if (findSlide(ss, path) < ss->files.num)
         return;
@@ -146,17 +145,8 @@ void add_slide_file(slideshow *ss, const char *path, uint32_t *maxWidth, uint32_
     slide_file entry;
     entry.path = static_cast<char *>(bmemdup(path, std::strlen(path) + 1));
     entry.source = source;
-    {
-        Locker lock(ss);
-        da_push_back(ss->files, &entry);
-    }
-    if (!maxWidth || !maxHeight)
-        return;
-    const KPPictureProbe probe(path);
-    if (probe.accepted()) {
-        *maxWidth = std::max(*maxWidth, probe.width());
-        *maxHeight = std::max(*maxHeight, probe.height());
-    }
+    Locker lock(ss);
+    da_push_back(ss->files, &entry);
 }
 
 // The slideshow's settings reach the slide's own settings (hide handwriting,
@@ -181,37 +171,6 @@ void releaseSlide(const slide_file &slide)
     obs_data_set_bool(own, "active", false);
     obs_source_update(slide.source, own);
     obs_data_release(own);
-}
-
-// A folder entry becomes a slide only when it is a regular file with a
-// picture's extension and a UTF-8 name: "file" and the slides' settings carry
-// UTF-8, so another name would come back as a different path.
-bool isSlideCandidate(const QByteArray &path, const char *name)
-{
-    if (!is_image_extension(os_get_path_extension(name)))
-        return false;
-    if (QString::fromUtf8(name).toUtf8() != QByteArray(name)) {
-        KP_LOG(1, QStringLiteral("skipped, name not UTF-8:%1").arg(QString::fromUtf8(path.toPercentEncoding("/"))));
-        return false;
-    }
-    if (!KPPictureProbe::isRegularFile(path)) {
-        KP_LOG(1, QStringLiteral("skipped, not a regular file:%1").arg(QString::fromUtf8(path)));
-        return false;
-    }
-    return true;
-}
-
-void addFolder(slideshow *ss, const char *folder, os_dir_t *dir, uint32_t *maxWidth,
-               uint32_t *maxHeight)
-{
-    while (os_dirent *entry = os_readdir(dir)) {
-        if (entry->directory)
-            continue;
-        QByteArray path(folder);
-        path.append('/').append(entry->d_name);
-        if (isSlideCandidate(path, entry->d_name))
-            add_slide_file(ss, path.constData(), maxWidth, maxHeight);
-    }
 }
 
 void setTransitionLayout(obs_source_t *transition)
@@ -309,18 +268,21 @@ void finishSwitch(slideshow *ss)
     ss->pending = kNoSlide;
 }
 
-void firstFill(slideshow *ss, obs_data_t *settings, const char *file, obs_source_t *fresh)
+// The canvas is the largest size the pictures' headers claim: slides
+// decode nothing until they go on air.
+void firstFill(slideshow *ss, obs_data_t *settings, const KPFolderScan &scan, obs_source_t *fresh)
 {
     KP_LOG(1, QStringLiteral("files.num < 1"));
     uint32_t width = 0;
     uint32_t height = 0;
-    if (os_dir_t *dir = os_opendir(file)) {
+    if (scan.isFolder()) {
         bfree(ss->folder);
-        ss->folder = bstrdup(file);
-        addFolder(ss, file, dir, &width, &height);
-        os_closedir(dir);
-    } else {
-        add_slide_file(ss, file, &width, &height);
+        ss->folder = bstrdup(scan.file().constData());
+    }
+    for (const KPFolderScan::Picture &picture : scan.pictures()) {
+        add_slide_file(ss, picture.path.constData());
+        width = std::max(width, picture.width);
+        height = std::max(height, picture.height);
     }
 
     obs_source_t *old = nullptr;
@@ -364,7 +326,7 @@ void showPicture(slideshow *ss, obs_data_t *settings, const char *file)
         obs_data_release(own);
     } else {
         KP_LOG(1, QStringLiteral("not find"));
-        add_slide_file(ss, file, nullptr, nullptr);
+        add_slide_file(ss, file);
         Locker lock(ss);
         ss->cur_item = ss->files.num - 1;
     }
@@ -407,6 +369,28 @@ void laterUpdate(slideshow *ss, obs_data_t *settings, const char *file, obs_sour
     // A switch still waiting for this slide's picture starts it itself.
     if (fresh && ss->pending != ss->cur_item)
         startTransition(ss, current.source);
+}
+
+// The folder listing and the headers are read on a worker; the fill itself
+// happens on the tick that finds the scan finished.
+void startFill(slideshow *ss, obs_data_t *settings, const QByteArray &file, obs_source_t *fresh)
+{
+    ss->scan = new KPFolderScan(file);
+    ss->scan_settings = obs_data_create();
+    obs_data_apply(ss->scan_settings, settings);
+    ss->scan_fresh = fresh;
+}
+
+void finishFill(slideshow *ss)
+{
+    const std::unique_ptr<KPFolderScan> scan(std::exchange(ss->scan, nullptr));
+    obs_data_t *settings = std::exchange(ss->scan_settings, nullptr);
+    firstFill(ss, settings, *scan, std::exchange(ss->scan_fresh, nullptr));
+    obs_data_release(settings);
+    if (obs_data_t *later = std::exchange(ss->later_settings, nullptr)) {
+        ss_update(ss, later);
+        obs_data_release(later);
+    }
 }
 
 QString folderOf(const char *path)
@@ -582,6 +566,9 @@ void ss_destroy(void *data)
     if (!ss)
         return;
     KPBoardHotkeys::detach(ss);
+    delete ss->scan;
+    obs_data_release(ss->scan_settings);
+    obs_data_release(ss->later_settings);
     for (obs_source_t *transition : ss->transitions)
         obs_source_release(transition);
     bfree(ss->folder);
@@ -633,6 +620,13 @@ void ss_update(void *data, obs_data_t *live)
     slideshow *ss = slideshowOf(data);
     if (!ss || !live)
         return;
+    if (ss->scan) {
+        // A first fill is being prepared: the newest settings wait for it.
+        obs_data_release(ss->later_settings);
+        ss->later_settings = obs_data_create();
+        obs_data_apply(ss->later_settings, live);
+        return;
+    }
     // libobs runs this later on the video thread, while any thread may
     // rewrite the live settings meanwhile (freeing the strings they held):
     // the update reads one copy taken at its entry, and owned strings.
@@ -652,7 +646,7 @@ void ss_update(void *data, obs_data_t *live)
         KP_LOG(1, QStringLiteral("direction is:%1").arg(QLatin1String(row.direction)));
         obs_source_t *fresh = newTransitionIfChanged(ss, row);
         if (ss->files.num == 0)
-            firstFill(ss, settings, file.constData(), fresh);
+            startFill(ss, settings, file, fresh);
         else
             laterUpdate(ss, settings, file.constData(), fresh);
     }
@@ -661,8 +655,12 @@ void ss_update(void *data, obs_data_t *live)
 
 void ss_video_tick(void *data, float)
 {
-    if (slideshow *ss = static_cast<slideshow *>(data))
-        finishSwitch(ss);
+    slideshow *ss = static_cast<slideshow *>(data);
+    if (!ss)
+        return;
+    if (ss->scan && ss->scan->finished())
+        finishFill(ss);
+    finishSwitch(ss);
 }
 
 void ss_video_render(void *data, gs_effect_t *)

@@ -12,6 +12,8 @@
 
 #include <pthread.h>
 
+class KPFolderScan;
+
 struct slide_file
 {
     char *path;           // "file" exactly as given, owned (bmemdup)
@@ -34,6 +36,14 @@ struct slideshow
     size_t pending;
     bool pending_resize;
     uint32_t pending_ticks;
+    // The first fill while its folder is read on a worker (video thread
+    // only): the scan, the settings that asked for it and the transition they
+    // chose; settings of updates meanwhile wait in later_settings. All owned
+    // except the transition, which transitions holds.
+    KPFolderScan *scan;
+    obs_data_t *scan_settings;
+    obs_source_t *scan_fresh;
+    obs_data_t *later_settings;
 };
 
 const char *ss_get_name_cloud(void *typeData);
