@@ -4,6 +4,7 @@
 // canvas reader. "file" is kept inside a scratch folder of pictures (one of
 // them hostile, one a folder), so that runs never depend on the machine.
 
+#include "kpfolderscan.h"
 #include "kpimage.h"
 #include "kpmodule.h"
 #include "kpslideshow.h"
@@ -17,6 +18,7 @@
 
 #include <obs.h>
 #include <util/base.h>
+#include <util/platform.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -73,7 +75,13 @@ void playSlideshow(obs_data_t *record)
     obs_source_t *source = obs_source_create_private("kp_image_source", nullptr, record);
     if (void *data = obs_obj_get_data(source)) {
         ss_update(data, record);
+        // The first fill reads its folder on a worker and lands on a tick.
+        const KPFolderScan *scan = static_cast<slideshow *>(data)->scan;
+        for (int i = 0; i < 2000 && scan && !scan->finished(); ++i)
+            os_sleep_ms(1);
+        ss_video_tick(data, 0.0f);
         ss_update(data, record);
+        ss_video_tick(data, 0.0f);
         ss_width(data);
         obs_data_t *status = obs_data_create();
         ss_image_status(data, status);
