@@ -3,8 +3,10 @@
 #include "kpboardhotkeys.h"
 #include "kpimage.h"
 #include "kplog.h"
+#include "kpslideshownavigator.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <obs-module.h>
 #include <util/bmem.h>
@@ -84,6 +86,22 @@ obs_source_t *currentSlide(slideshow *ss)
     if (ss->files.num == 0)
         return nullptr;
     return obs_source_get_ref(ss->files.array[ss->cur_item].source);
+}
+
+QString onAirPath(slideshow *ss)
+{
+    Locker lock(ss);
+    return ss->files.num ? QString::fromUtf8(ss->files.array[ss->cur_item].path) : QString();
+}
+
+// The pictures in the order they were first shown.
+QStringList shownPaths(slideshow *ss)
+{
+    Locker lock(ss);
+    QStringList paths;
+    for (size_t i = 0; i < ss->files.num; ++i)
+        paths.append(QString::fromUtf8(ss->files.array[i].path));
+    return paths;
 }
 
 // libobs answers a type it does not know (or a create that failed) with a
@@ -450,6 +468,7 @@ void *ss_create(obs_data_t *, obs_source_t *source)
             break;
         }
     });
+    KPSlideshowNavigator::attach(ss, source, {[ss] { return onAirPath(ss); }, [ss] { return shownPaths(ss); }});
     return ss;
 }
 
@@ -460,6 +479,7 @@ void ss_destroy(void *data)
     if (!ss)
         return;
     KPBoardHotkeys::detach(ss);
+    KPSlideshowNavigator::detach(ss);
     obs_source_release(ss->transition);
     for (size_t i = 0; i < ss->files.num; ++i) {
         bfree(ss->files.array[i].path);

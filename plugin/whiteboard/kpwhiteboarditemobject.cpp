@@ -425,7 +425,9 @@ void KPWhiteBoardItemObject::mouse_move(const obs_mouse_event *event, bool)
         textData()->mouse_move(event);
         return;
     }
-    if (itemProperty.type == KPWB::DRAW_ITEM_TYPE_UNDEFINED) {
+    // No tool, a presenter tool (which the board handles) or an unknown
+    // value: the drag makes no item and files no undo step.
+    if (!KPWB::drawsItem(itemProperty.type)) {
         m_leftClicked = false;
         return;
     }
