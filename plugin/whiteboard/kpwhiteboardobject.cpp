@@ -2,6 +2,7 @@
 
 #include "kpaddundocommand.h"
 #include "kpclearundocommand.h"
+#include "kperaseundocommand.h"
 #include "kplog.h"
 #include "kptextdata.h"
 #include "kputilinterface.h"
@@ -111,6 +112,7 @@ void KPWhiteBoardObject::updateCurrentItem(obs_data_t *settings)
         pushList();
     }
     KPUtilInterface::updateWithSettings(m_currentData->itemProperty, settings);
+    m_tools.toolChanged(m_currentData->itemProperty.type);
 }
 
 KPWB::ItemProperty KPWhiteBoardObject::currentTool() const
@@ -144,6 +146,7 @@ void KPWhiteBoardObject::setCurrentItemProperty(const KPWB::ItemProperty &proper
     m_currentData->itemProperty.size = property.size;
     m_currentData->itemProperty.color = property.color;
     m_currentData->itemProperty.type = property.type;
+    m_tools.toolChanged(property.type);
     m_needsCompose = true;
 }
 
@@ -195,7 +198,7 @@ void KPWhiteBoardObject::do_video_tick()
     bool sizeChanged = false;
     {
         QMutexLocker lock(&m_mutex);
-        if (!m_needsCompose && !m_cacheStale && !blinkDue())
+        if (!m_needsCompose && !m_cacheStale && !blinkDue() && !m_tools.due())
             return;
         if (!compose(&sizeChanged))
             return;
@@ -236,7 +239,8 @@ bool KPWhiteBoardObject::compose(bool *sizeChanged)
     }
     const QRect canvas = m_image.rect();
     const QRect current = currentBounds();
-    const QRect changed = full ? canvas : (m_dirty | m_lastCurrentBounds | current) & canvas;
+    const QRect laser = m_tools.takeLaserDirty();
+    const QRect changed = full ? canvas : (m_dirty | m_lastCurrentBounds | current | laser) & canvas;
     m_dirty = QRect();
     m_lastCurrentBounds = current;
     if (changed.isEmpty())
@@ -250,6 +254,7 @@ bool KPWhiteBoardObject::compose(bool *sizeChanged)
     if (!full)
         painter.setClipRect(changed);
     paintLayers(&painter, 0);
+    m_tools.paint(&painter, canvas);
     ++m_composedFrames;
     return true;
 }
@@ -340,6 +345,7 @@ QImage KPWhiteBoardObject::fullComposition()
     QPainter painter(&frame);
     prepare(&painter);
     paintLayers(&painter, KPWhiteBoardItemObject::PaintKeepBlink);
+    m_tools.paint(&painter, frame.rect());
     return frame;
 }
 
@@ -396,6 +402,18 @@ void KPWhiteBoardObject::ensurePressureLayer()
     m_pressureLayer = layer;
 }
 
+void KPWhiteBoardObject::advanceClock(double seconds)
+{
+    QMutexLocker lock(&m_mutex);
+    m_tools.advance(seconds);
+}
+
+void KPWhiteBoardObject::hidePointers()
+{
+    QMutexLocker lock(&m_mutex);
+    m_tools.deactivate();
+}
+
 void KPWhiteBoardObject::setActive(bool active)
 {
     KP_LOG_SCOPE();
@@ -418,6 +436,7 @@ void KPWhiteBoardObject::setActive(bool active)
                 m_sizeChanged = true;
             invalidateCache();
         } else {
+            m_tools.deactivate();
             m_image = QImage();
             m_cache = QImage();
             m_pressureLayer = QPixmap();
@@ -432,6 +451,12 @@ void KPWhiteBoardObject::setActive(bool active)
 void KPWhiteBoardObject::do_mouse_click(const obs_mouse_event *event, int32_t type, bool mouseUp,
                                         uint32_t clickCount)
 {
+    {
+        // The pointers work over hidden handwriting too.
+        QMutexLocker lock(&m_mutex);
+        if (m_tools.mouseClick(currentTool(), event, type, mouseUp, clickCount))
+            return;
+    }
     if (m_hideHandwriting) {
         m_pendingItem = false;
         return;
@@ -446,6 +471,11 @@ void KPWhiteBoardObject::do_mouse_click(const obs_mouse_event *event, int32_t ty
 
 void KPWhiteBoardObject::do_mouse_move(const obs_mouse_event *event, bool mouseLeave)
 {
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_tools.mouseMove(currentTool(), event, mouseLeave))
+            return;
+    }
     if (m_hideHandwriting) {
         m_pendingItem = false;
         return;
@@ -542,6 +572,7 @@ void KPWhiteBoardObject::do_undo()
 {
     KP_LOG_SCOPE();
     QMutexLocker lock(&m_mutex);
+    m_tools.finishErase();
     // Filed like any other finished item: a text box loses its editing frame
     // and cursor, or a later redo would bring them back for good.
     if (m_currentData && m_currentData->initialized()) {
@@ -561,6 +592,7 @@ void KPWhiteBoardObject::do_redo()
 {
     KP_LOG_SCOPE();
     QMutexLocker lock(&m_mutex);
+    m_tools.finishErase();
     KP_LOG(1, QStringLiteral("QQQV:do_redo:count=%1,index=%2")
                   .arg(m_undoStack->count())
                   .arg(m_undoStack->index()));
@@ -600,6 +632,7 @@ void KPWhiteBoardObject::do_clear()
     KP_LOG_SCOPE();
     QMutexLocker lock(&m_mutex);
     QList<QSharedPointer<KPWhiteBoardItemObject>> cleared;
+    m_tools.finishErase();
     m_pendingItem = false;
     for (const auto &item : qAsConst(m_items)) {
         if (item->visible())
@@ -621,6 +654,24 @@ void KPWhiteBoardObject::do_clear()
         repaintCurrentStroke();
     }
     invalidateCache();
+}
+
+void KPWhiteBoardObject::eraseItems(const QList<QSharedPointer<KPWhiteBoardItemObject>> &items)
+{
+    bool pressure = false;
+    for (const auto &item : items) {
+        item->hide();
+        pressure = pressure || !item->pressurePoints().isEmpty();
+    }
+    if (pressure)
+        redrawPressureLayer();
+    invalidateCache();
+}
+
+void KPWhiteBoardObject::fileErase(const QList<QSharedPointer<KPWhiteBoardItemObject>> &items)
+{
+    KP_LOG(1, QStringLiteral("erased %1 items.").arg(items.size()));
+    m_undoStack->push(new KPEraseUndoCommand(items));
 }
 
 // ---- snapshots -------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kpitemproperty.h"
+#include "kppresentertools.h"
 
 #include <QImage>
 #include <QList>
@@ -62,6 +63,10 @@ public:
     virtual void do_custom_callback(int command, obs_data_t *settings);
 
     void do_video_tick();
+    // Advances the board's clock by a tick's seconds; the laser trail fades by it.
+    void advanceClock(double seconds);
+    // The source is hidden: the laser trail and the spotlight go.
+    void hidePointers();
     void setActive(bool active);
     void setSize(uint32_t width, uint32_t height);
     void setHideHandwriting(bool hide);
@@ -150,9 +155,11 @@ protected:
     std::atomic<quint64> m_composedFrames{0};
     std::atomic<quint64> m_cacheRebuilds{0};
     std::atomic<quint64> m_uploads{0};
+    KPPresenterTools m_tools{this};
 
 private:
     friend class KPWhiteBoardItemObject;
+    friend class KPPresenterTools;
 
     static bool isValidSide(long long side);
     bool compose(bool *sizeChanged);
@@ -164,6 +171,9 @@ private:
     QRect currentBounds() const;
     bool blinkDue() const;
     void paintLayers(QPainter *painter, int flags);
+    // Items the eraser touched leave the frame at once; the drag's step is filed on release.
+    void eraseItems(const QList<QSharedPointer<KPWhiteBoardItemObject>> &items);
+    void fileErase(const QList<QSharedPointer<KPWhiteBoardItemObject>> &items);
     void redrawPressureLayer();
     void repaintCurrentStroke();
     void uploadTexture();

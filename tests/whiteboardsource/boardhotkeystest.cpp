@@ -293,7 +293,9 @@ TEST(BoardHotkeys, EachToolColourAndSizeKeyChangesTheSettingsAndTheNextStroke)
         EXPECT_EQ(obs_data_get_int(settings, entry.key), entry.value) << entry.hotkey;
         ASSERT_TRUE(runtime.waitTicks(2, 5000));
         dragOn(source, 10, 10, 80, 60);
-        EXPECT_EQ(savedItemCount(source), before + (entry.stroke.isEmpty() ? 0 : 1)) << entry.hotkey;
+        // The eraser's drag crosses every stroke before it; the pointers file nothing.
+        const bool eraser = entry.value == 9 && entry.key == QByteArray("kp_wb_draw_type");
+        EXPECT_EQ(savedItemCount(source), eraser ? 0 : before + (entry.stroke.isEmpty() ? 0 : 1)) << entry.hotkey;
         if (!entry.stroke.isEmpty()) {
             EXPECT_EQ(lastSavedTool(source), entry.stroke) << entry.hotkey;
         }
