@@ -254,7 +254,7 @@ void KPWhiteBoardItemObject::paint(QPainter *painter, int flags)
     case KPWB::DRAW_ITEM_TYPE_TEXT:
         // Without a board there is no canvas to lay the text out on.
         if (m_whiteBoardObject)
-            textData()->render(painter, m_whiteBoardObject->m_image, !(flags & PaintKeepBlink));
+            textData()->render(painter, m_whiteBoardObject->canvasFrame(), !(flags & PaintKeepBlink));
         break;
     case KPWB::Draw_ITEM_TYPE_PEN_ALPHA:
         paintStroke(painter);
