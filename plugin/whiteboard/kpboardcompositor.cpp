@@ -8,6 +8,12 @@
 
 namespace {
 
+// Premultiplied, Qt's own format: painting stores no conversion, so an item
+// painted within a clip gives the very bytes it gives unclipped. A straight
+// format rounds its pixels through premultiplication on every store, and its
+// vector and scalar conversions round differently wherever a clip cuts a span.
+constexpr QImage::Format kFormat = QImage::Format_ARGB32_Premultiplied;
+
 void prepare(QPainter *painter)
 {
     painter->setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
@@ -103,7 +109,7 @@ void KPBoardCompositor::itemAdded(const Item &item)
     } else if (!m_cache.isNull()) {
         m_cacheDirty += bounds;
     }
-    requestFullFrame();
+    markDirty(bounds);
 }
 
 void KPBoardCompositor::itemsChanged(const QList<Item> &items)
@@ -245,7 +251,7 @@ bool KPBoardCompositor::compose()
     m_drawsNothing = false;
     bool full = m_fullFrame.exchange(false);
     if (m_frame.size() != canvas) {
-        m_frame = QImage(canvas, QImage::Format_RGBA8888);
+        m_frame = QImage(canvas, kFormat);
         if (m_frame.isNull()) {
             // Out of memory for now; tried again at the next tick.
             m_needsCompose = true;
@@ -292,7 +298,7 @@ void KPBoardCompositor::rebuildIndex()
 // The background as the frame stores it, converted once.
 quint32 KPBoardCompositor::backgroundPixel() const
 {
-    QImage pixel(1, 1, QImage::Format_RGBA8888);
+    QImage pixel(1, 1, kFormat);
     pixel.fill(m_scene->backgroundColor());
     quint32 value;
     std::memcpy(&value, pixel.constBits(), sizeof(value));
@@ -315,7 +321,7 @@ void KPBoardCompositor::fillBackground(QImage *image, const QRegion &region) con
 void KPBoardCompositor::rebuildCache()
 {
     if (m_cache.size() != m_frame.size())
-        m_cache = QImage(m_frame.size(), QImage::Format_RGBA8888);
+        m_cache = QImage(m_frame.size(), kFormat);
     m_cacheDirty = QRegion();
     ++m_cacheRebuilds;
     if (m_cache.isNull())
@@ -335,7 +341,7 @@ void KPBoardCompositor::recomposeCache(const QRegion &region)
     m_cacheDirty = QRegion();
     if (clipped.isEmpty())
         return;
-    if (areaOf(clipped) >= 0) {
+    if (areaOf(clipped) > kRebuildShare * m_cache.width() * m_cache.height()) {
         rebuildCache();
         return;
     }
@@ -374,7 +380,7 @@ void KPBoardCompositor::paintFrame(const QRect &changed, bool full)
 
 QImage KPBoardCompositor::fullComposition(int flags)
 {
-    QImage frame(m_scene->canvasSize(), QImage::Format_RGBA8888);
+    QImage frame(m_scene->canvasSize(), kFormat);
     if (frame.isNull())
         return frame;
     frame.fill(m_scene->backgroundColor());
@@ -409,7 +415,7 @@ void KPBoardCompositor::upload()
         destroyTexture();
     if (!m_texture) {
         const uint8_t *bits = m_frame.constBits();
-        m_texture = gs_texture_create(width, height, GS_RGBA, 1, &bits, GS_DYNAMIC);
+        m_texture = gs_texture_create(width, height, GS_BGRA, 1, &bits, GS_DYNAMIC);
     } else {
         gs_texture_set_image(m_texture, m_frame.constBits(), static_cast<uint32_t>(m_frame.bytesPerLine()), false);
     }
@@ -429,7 +435,11 @@ void KPBoardCompositor::render(gs_effect_t *effect)
         return;
     if (effect)
         gs_effect_set_texture(gs_effect_get_param_by_name(effect, "image"), m_texture);
+    // The frame is premultiplied.
+    gs_blend_state_push();
+    gs_blend_function_separate(GS_BLEND_ONE, GS_BLEND_INVSRCALPHA, GS_BLEND_ONE, GS_BLEND_INVSRCALPHA);
     gs_draw_sprite(m_texture, 0, static_cast<uint32_t>(m_frame.width()), static_cast<uint32_t>(m_frame.height()));
+    gs_blend_state_pop();
 }
 
 void KPBoardCompositor::release()

@@ -245,7 +245,8 @@ void KPWhiteBoardObject::markDirty(const QRectF &rect)
 QImage KPWhiteBoardObject::fullComposition()
 {
     QMutexLocker lock(&m_mutex);
-    return m_compositor.fullComposition(KPWhiteBoardItemObject::PaintKeepBlink);
+    return m_compositor.fullComposition(KPWhiteBoardItemObject::PaintKeepBlink)
+        .convertToFormat(QImage::Format_RGBA8888);
 }
 
 QVector<int> KPWhiteBoardObject::indexedItems() const
@@ -605,7 +606,7 @@ void KPWhiteBoardObject::do_clear()
 QImage KPWhiteBoardObject::image() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_compositor.frame();
+    return m_compositor.frame().convertToFormat(QImage::Format_RGBA8888);
 }
 
 QPixmap KPWhiteBoardObject::pressureLayer() const

@@ -84,7 +84,7 @@ public:
     quint32 background() const { return m_background; }
     bool hideHandwriting() const { return m_hideHandwriting; }
 
-    // Snapshots taken under the lock; never call them from an item.
+    // Snapshots taken under the lock (frames as straight RGBA); never call them from an item.
     QImage image() const;
     QPixmap pressureLayer() const;
     QSharedPointer<KPWhiteBoardItemObject> currentItem() const;
