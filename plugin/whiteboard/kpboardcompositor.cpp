@@ -141,17 +141,23 @@ void KPBoardCompositor::cleared(const QList<Item> &items)
 {
     if (m_stale)
         return;
+    // The layer an earlier clear kept becomes the new background layer.
+    QImage spare = m_keptLayer;
     dropKeptLayer();
     if (m_cache.isNull() || m_index.count() != items.size()) {
         itemsChanged(items);
         return;
     }
+    if (spare.size() != m_cache.size())
+        spare = QImage(m_cache.size(), kFormat);
+    if (!spare.isNull())
+        spare.fill(m_scene->backgroundColor());
     m_keptLayer = m_cache;
     m_keptIndex = m_index;
     m_keptDirty = m_cacheDirty;
     m_hasKept = true;
     m_index.reset(m_index.canvas());
-    m_cache = QImage();
+    m_cache = spare;
     m_cacheDirty = QRegion();
     requestFullFrame();
 }

@@ -181,6 +181,34 @@ TEST(BoardVideo, ConcurrentEventsCommandsTicksAndRendersDoNotDeadlock)
     runtime().removeFromOutput(shown);
 }
 
+// A transparent board (a picture's page) with nothing to show holds no
+// frame and no texture; the first stroke makes them, and undoing it or hiding
+// the handwriting drops them again.
+TEST(BoardVideo, AnEmptyOrHiddenTransparentBoardHoldsNoTexture)
+{
+    KPWhiteBoardObject board(nullptr);
+    board.updateWithSettings(boardSettings(KPWB::DRAW_ITEM_TYPE_RECT, kTransparent).get());
+    const auto shows = [&board] {
+        board.do_video_tick();
+        EXPECT_EQ(board.image().isNull(), !board.hasTexture());
+        return board.hasTexture();
+    };
+    EXPECT_FALSE(shows());
+    press(board, {20, 20});
+    move(board, {80, 60});
+    EXPECT_TRUE(shows());
+    release(board, {80, 60});
+    EXPECT_TRUE(shows());
+    board.setHideHandwriting(true);
+    EXPECT_FALSE(shows());
+    board.setHideHandwriting(false);
+    EXPECT_TRUE(shows());
+    board.do_undo();
+    EXPECT_FALSE(shows());
+    board.do_redo();
+    EXPECT_TRUE(shows());
+}
+
 // libobs ticks the board on its own thread: an idle board uploads nothing,
 // while a focused text box still composes when its cursor blinks, and only then.
 TEST(BoardVideo, IdleBoardUploadsNothingButAFocusedCursorStillBlinks)
