@@ -4,6 +4,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -232,6 +233,7 @@ void KPBoardCompositor::dropLayers(bool keepCache)
         m_cacheDirty = QRegion();
     }
     m_dirty = QRect();
+    m_unsent = QRect();
     m_lastLiveBounds = QRect();
     m_lastOverlayBounds = QRect();
 }
@@ -249,7 +251,7 @@ bool KPBoardCompositor::compose()
     }
     m_scene->prepareLiveLayers();
     if (showsNothing()) {
-        const bool had = !m_frame.isNull() || m_texture;
+        const bool had = !m_frame.isNull() || !m_tiles.empty();
         dropLayers(m_index.count() > 0 && !rebuild);
         m_drawsNothing = true;
         return had;
@@ -281,6 +283,7 @@ bool KPBoardCompositor::compose()
     if (changed.isEmpty())
         return false;
     paintFrame(changed, full);
+    m_unsent |= changed;
     ++m_composedFrames;
     return true;
 }
@@ -415,36 +418,78 @@ void KPBoardCompositor::upload()
         destroyTexture();
         return;
     }
-    const auto width = static_cast<uint32_t>(m_frame.width());
-    const auto height = static_cast<uint32_t>(m_frame.height());
-    if (m_texture && (gs_texture_get_width(m_texture) != width || gs_texture_get_height(m_texture) != height))
+    if (m_tiles.empty() || m_tiles.back().rect.bottomRight() != m_frame.rect().bottomRight()) {
         destroyTexture();
-    if (!m_texture) {
-        const uint8_t *bits = m_frame.constBits();
-        m_texture = gs_texture_create(width, height, GS_BGRA, 1, &bits, GS_DYNAMIC);
-    } else {
-        gs_texture_set_image(m_texture, m_frame.constBits(), static_cast<uint32_t>(m_frame.bytesPerLine()), false);
+        createTiles();
+        m_unsent = m_frame.rect();
     }
+    for (int i = 0; i < int(m_tiles.size()); ++i) {
+        if (m_tiles.at(i).rect.intersects(m_unsent))
+            uploadTile(i);
+    }
+    m_unsent = QRect();
     ++m_uploads;
+}
+
+void KPBoardCompositor::createTiles()
+{
+    for (int y = 0; y < m_frame.height(); y += kTileSide) {
+        for (int x = 0; x < m_frame.width(); x += kTileSide) {
+            const QRect rect = QRect(x, y, kTileSide, kTileSide) & m_frame.rect();
+            gs_texture_t *texture = gs_texture_create(static_cast<uint32_t>(rect.width()),
+                                                      static_cast<uint32_t>(rect.height()), GS_BGRA, 1, nullptr,
+                                                      GS_DYNAMIC);
+            m_tiles.push_back({rect, texture, true});
+        }
+    }
+}
+
+// The tile's rows are read straight from the frame: the texture takes as many
+// bytes of each line as its own lines hold.
+void KPBoardCompositor::uploadTile(int index)
+{
+    Tile &tile = m_tiles[index];
+    if (!tile.texture)
+        return;
+    const uchar *origin = m_frame.constScanLine(tile.rect.top()) + tile.rect.left() * 4;
+    gs_texture_set_image(tile.texture, origin, static_cast<uint32_t>(m_frame.bytesPerLine()), false);
+    tile.blank = true;
+    for (int y = 0; y < tile.rect.height() && tile.blank; ++y) {
+        const auto *line = reinterpret_cast<const quint32 *>(origin + y * m_frame.bytesPerLine());
+        tile.blank = std::all_of(line, line + tile.rect.width(), [](quint32 pixel) { return pixel == 0; });
+    }
 }
 
 void KPBoardCompositor::destroyTexture()
 {
-    if (m_texture && gs_get_context())
-        gs_texture_destroy(m_texture);
-    m_texture = nullptr;
+    if (gs_get_context()) {
+        for (const Tile &tile : qAsConst(m_tiles)) {
+            if (tile.texture)
+                gs_texture_destroy(tile.texture);
+        }
+    }
+    m_tiles.clear();
 }
 
 void KPBoardCompositor::render(gs_effect_t *effect)
 {
-    if (!m_texture || m_frame.isNull() || m_drawsNothing)
+    if (m_tiles.empty() || m_frame.isNull() || m_drawsNothing)
         return;
-    if (effect)
-        gs_effect_set_texture(gs_effect_get_param_by_name(effect, "image"), m_texture);
+    gs_eparam_t *image = effect ? gs_effect_get_param_by_name(effect, "image") : nullptr;
     // The frame is premultiplied.
     gs_blend_state_push();
     gs_blend_function_separate(GS_BLEND_ONE, GS_BLEND_INVSRCALPHA, GS_BLEND_ONE, GS_BLEND_INVSRCALPHA);
-    gs_draw_sprite(m_texture, 0, static_cast<uint32_t>(m_frame.width()), static_cast<uint32_t>(m_frame.height()));
+    for (const Tile &tile : qAsConst(m_tiles)) {
+        if (tile.blank || !tile.texture)
+            continue;
+        gs_matrix_push();
+        gs_matrix_translate3f(float(tile.rect.left()), float(tile.rect.top()), 0.0f);
+        if (image)
+            gs_effect_set_texture(image, tile.texture);
+        gs_draw_sprite(tile.texture, 0, static_cast<uint32_t>(tile.rect.width()),
+                       static_cast<uint32_t>(tile.rect.height()));
+        gs_matrix_pop();
+    }
     gs_blend_state_pop();
 }
 

@@ -12,6 +12,7 @@
 #include <obs.h>
 
 #include <atomic>
+#include <vector>
 
 class KPWhiteBoardItemObject;
 class QPainter;
@@ -23,7 +24,10 @@ class QPainter;
 // rectangles they cover recomposed from the background and the items an
 // index finds there, and only a change of everything rebuilds the layer.
 // A tick composes the frame from the layer, the board's live layers and the
-// overlays within the changed rectangle, and uploads it.
+// overlays within the changed rectangle, and uploads only the tiles of the
+// frame that rectangle meets: the texture is cut into tiles of kTileSide,
+// each its own texture, drawn side by side, and tiles with nothing on them
+// are not drawn at all.
 //
 // Threads: every call runs under the board's lock, except the ones marked
 // lock-free, which only set flags that the next tick reads. upload() and
@@ -112,7 +116,7 @@ public:
 
     // The frame as composed; null while the board shows nothing.
     const QImage &frame() const { return m_frame; }
-    bool hasTexture() const { return m_texture != nullptr; }
+    bool hasTexture() const { return !m_tiles.empty(); }
     // The frame composed from scratch, every visible item painted again.
     QImage fullComposition(int flags);
     // The items the index holds, in painting order (places in finishedItems()).
@@ -128,6 +132,7 @@ public:
     // Items whose rectangles cover more of the canvas than this share
     // rebuild the layer: most items meet them, and a rebuild needs no clipping.
     static constexpr double kRebuildShare = 0.5;
+    static constexpr int kTileSide = 256;
 
 private:
     QRect boundsOf(const KPWhiteBoardItemObject &item) const;
@@ -144,6 +149,8 @@ private:
     QRect overlayBounds() const;
     void paintFrame(const QRect &changed, bool full);
     void dropKeptLayer();
+    void createTiles();
+    void uploadTile(int index);
 
     Scene *m_scene;
     std::atomic<bool> m_needsCompose{true};
@@ -166,7 +173,16 @@ private:
     QRegion m_keptDirty;
     bool m_hasKept = false;
     QList<Overlay *> m_overlays;
-    gs_texture_t *m_texture = nullptr;
+    struct Tile
+    {
+        QRect rect;
+        gs_texture_t *texture;
+        // Fully transparent: not drawn.
+        bool blank;
+    };
+    std::vector<Tile> m_tiles;
+    // Parts of the frame composed since the last upload.
+    QRect m_unsent;
     bool m_drawsNothing = true;
     std::atomic<quint64> m_composedFrames{0};
     std::atomic<quint64> m_cacheRebuilds{0};
