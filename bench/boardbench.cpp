@@ -315,6 +315,25 @@ void BM_Reactivate(benchmark::State &state)
     }, [] {});
 }
 
+#if __has_include("kpboardcompositor.h")
+// What the compositor holds beyond its frame and cached layer (a canvas each):
+// the index of this many items, and after a clear the layer and index it kept.
+void BM_CompositorMemory(benchmark::State &state)
+{
+    const QSize canvas = canvasOf(state.range(1));
+    auto board = newBoard(int(state.range(0)), canvas);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(board->indexBytes());
+    state.counters["index_MiB"] = board->indexBytes() / (1024.0 * 1024.0);
+    board->do_clear();
+    board->do_video_tick();
+    state.counters["kept_layer_MiB"] = board->keptLayerBytes() / (1024.0 * 1024.0);
+    state.counters["kept_index_MiB"] = board->indexBytes() / (1024.0 * 1024.0);
+    state.counters["canvas_MiB"] = canvas.width() * canvas.height() * 4 / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_CompositorMemory)->ArgsProduct({{10000, 50000}, {1080, 2160}})->Iterations(1);
+#endif
+
 // A key typed into a focused text box, then a tick.
 void BM_FocusedText(benchmark::State &state)
 {

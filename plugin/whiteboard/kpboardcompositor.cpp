@@ -192,6 +192,13 @@ void KPBoardCompositor::dropKeptLayer()
     m_hasKept = false;
 }
 
+// The item places count too: a hash node of a key, a value and a link, and a bucket each.
+qint64 KPBoardCompositor::indexBytes() const
+{
+    const qint64 places = qint64(m_orders.size()) * qint64(3 * sizeof(void *)) + qint64(m_orders.capacity()) * qint64(sizeof(void *));
+    return m_index.memoryBytes() + m_keptIndex.memoryBytes() + places;
+}
+
 void KPBoardCompositor::addOverlay(Overlay *overlay)
 {
     if (overlay && !m_overlays.contains(overlay))

@@ -122,7 +122,7 @@ public:
     // The items the index holds, in painting order (places in finishedItems()).
     QVector<int> indexedItems() const { return m_index.orders(); }
     // Bytes the index and the layer kept by the last clear take.
-    qint64 indexBytes() const { return m_index.memoryBytes() + m_keptIndex.memoryBytes(); }
+    qint64 indexBytes() const;
     qint64 keptLayerBytes() const { return m_keptLayer.sizeInBytes(); }
 
     quint64 composedFrames() const { return m_composedFrames; }

@@ -255,6 +255,18 @@ QVector<int> KPWhiteBoardObject::indexedItems() const
     return m_compositor.indexedItems();
 }
 
+qint64 KPWhiteBoardObject::indexBytes() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_compositor.indexBytes();
+}
+
+qint64 KPWhiteBoardObject::keptLayerBytes() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_compositor.keptLayerBytes();
+}
+
 void KPWhiteBoardObject::addOverlay(KPBoardCompositor::Overlay *overlay)
 {
     QMutexLocker lock(&m_mutex);

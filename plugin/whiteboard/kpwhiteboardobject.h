@@ -100,6 +100,9 @@ public:
     quint64 uploads() const { return m_compositor.uploads(); }
     // The places in items() of the items the compositor's index holds.
     QVector<int> indexedItems() const;
+    // Bytes of the compositor's index and of the layer the latest clear kept.
+    qint64 indexBytes() const;
+    qint64 keptLayerBytes() const;
     // The canvas a text box lays itself out over; for the items, under the lock.
     const QImage &canvasFrame() const { return m_compositor.frame(); }
     // Presenter tools drawn above the board; under no lock of the caller's.
