@@ -46,7 +46,7 @@ bool KPPresenterTools::mouseMove(const KPWB::ItemProperty &tool, const obs_mouse
     case KPWB::DRAW_ITEM_TYPE_LASER:
         if (!mouseLeave) {
             m_laser.moveTo(point);
-            m_board->m_needsCompose = true;
+            m_board->m_compositor.requestCompose();
         }
         break;
     default:
@@ -91,7 +91,7 @@ void KPPresenterTools::laserClick(const KPWB::ItemProperty &tool, const QPointF 
     } else {
         m_laser.press(point, KPUtilInterface::toQColor(tool.color), KPLaserTrail::penWidth(tool.size, m_board->itemScale()));
     }
-    m_board->m_needsCompose = true;
+    m_board->m_compositor.requestCompose();
 }
 
 void KPPresenterTools::hideSpotlight()
@@ -114,8 +114,9 @@ void KPPresenterTools::deactivate()
 {
     finishErase();
     hideSpotlight();
+    if (m_laser.visible())
+        m_board->m_compositor.requestCompose();
     m_laser.clear();
-    m_laserBounds = QRect();
 }
 
 void KPPresenterTools::advance(double seconds)
@@ -123,20 +124,21 @@ void KPPresenterTools::advance(double seconds)
     if (!m_laser.visible())
         return;
     m_laser.advance(seconds);
-    m_board->m_needsCompose = true;
+    m_board->m_compositor.requestCompose();
 }
 
-QRect KPPresenterTools::takeLaserDirty()
+// While a trail fades every tick composes its rectangle (the compositor
+// adds the rectangle of the tick before); once it has faded, nothing.
+QRect KPPresenterTools::overlayBounds(const QSize &canvas) const
 {
-    const QRect now = m_laser.visible() ? m_laser.bounds() : QRect();
-    const QRect dirty = now | m_laserBounds;
-    m_laserBounds = now;
-    return dirty;
+    if (m_spotlight.visible())
+        return QRect(QPoint(0, 0), canvas);
+    return m_laser.visible() ? m_laser.bounds() : QRect();
 }
 
 // The spotlight darkens the trail too: it goes last.
-void KPPresenterTools::paint(QPainter *painter, const QRect &canvas) const
+void KPPresenterTools::paintOverlay(QPainter *painter, const QSize &canvas)
 {
     m_laser.paint(painter);
-    m_spotlight.paint(painter, canvas);
+    m_spotlight.paint(painter, QRect(QPoint(0, 0), canvas));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kpboardcompositor.h"
 #include "kperaser.h"
 #include "kpitemproperty.h"
 #include "kplasertrail.h"
@@ -17,8 +18,9 @@ class QPainter;
 // board's tool, so the board's current item sees none of it. The eraser
 // works on the board's items; the laser trail and the spotlight are pointers
 // drawn over the composed frame, never items, and hidden handwriting leaves
-// them. Like an item, this runs inside its board's lock and never locks.
-class KPPresenterTools
+// them: they are an overlay the board's compositor paints above everything.
+// Like an item, this runs inside its board's lock and never locks.
+class KPPresenterTools final : public KPBoardCompositor::Overlay
 {
 public:
     explicit KPPresenterTools(KPWhiteBoardObject *board) : m_board(board) {}
@@ -37,11 +39,9 @@ public:
 
     // The board's clock, advanced by the video ticks; the laser fades by it.
     void advance(double seconds);
-    // A tick must compose while a trail is visible, and once more after it has faded.
-    bool due() const { return m_laser.visible() || !m_laserBounds.isEmpty(); }
-    // The frame rectangle the laser trail covered last time and covers now.
-    QRect takeLaserDirty();
-    void paint(QPainter *painter, const QRect &canvas) const;
+    // The trail's rectangle, and the whole canvas while the spotlight shows.
+    QRect overlayBounds(const QSize &canvas) const override;
+    void paintOverlay(QPainter *painter, const QSize &canvas) override;
 
     const KPLaserTrail &laser() const { return m_laser; }
     const KPSpotlight &spotlight() const { return m_spotlight; }
@@ -55,5 +55,4 @@ private:
     KPEraser m_eraser;
     KPLaserTrail m_laser;
     KPSpotlight m_spotlight;
-    QRect m_laserBounds;
 };
