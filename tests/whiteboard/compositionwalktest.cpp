@@ -36,7 +36,10 @@ QVector<int> visibleItems(const KPWhiteBoardObject &board)
 class Walk
 {
 public:
-    Walk(quint32 seed, QSize canvas) : m_random(seed), m_canvas(canvas), m_board(nullptr)
+    // Tools: the drawing tools, or (presenter) the mouse-drawn ones with the
+    // eraser, laser pointer and spotlight instead of text boxes.
+    Walk(quint32 seed, QSize canvas, bool presenter = false)
+        : m_random(seed), m_canvas(canvas), m_presenter(presenter), m_board(nullptr)
     {
         m_board.setSize(canvas.width(), canvas.height());
     }
@@ -115,7 +118,7 @@ private:
     const char *chooseTool()
     {
         KPWB::ItemProperty tool;
-        tool.type = m_random.bounded(1, 9);
+        tool.type = pickTool();
         tool.size = 1 + m_random.bounded(30);
         tool.color = m_random.generate() | 0x40000000u;
         m_board.setCurrentItemProperty(tool);
@@ -137,7 +140,10 @@ private:
     }
     const char *mouseMove()
     {
-        move(m_board, anywhere());
+        const QPoint at = anywhere();
+        const obs_mouse_event event = mouseAt(at.x(), at.y());
+        // A leave takes the spotlight away.
+        m_board.do_mouse_move(&event, m_presenter && m_random.bounded(6) == 0);
         return "mouse move";
     }
     const char *tabletStroke()
@@ -168,7 +174,7 @@ private:
         obs_data_set_int(settings.get(), "kp_wb_height", m_board.height());
         obs_data_set_int(settings.get(), "kp_wb_background", m_random.bounded(2) ? kWhite : kTransparent);
         obs_data_set_bool(settings.get(), "kp_wb_hideHandwriting", m_board.hideHandwriting());
-        obs_data_set_int(settings.get(), "kp_wb_draw_type", m_random.bounded(1, 9));
+        obs_data_set_int(settings.get(), "kp_wb_draw_type", pickTool());
         obs_data_set_int(settings.get(), "kp_wb_draw_color", kRed);
         obs_data_set_int(settings.get(), "kp_wb_draw_size", 1 + m_random.bounded(20));
         if (m_random.bounded(2))
@@ -185,8 +191,15 @@ private:
         return "save and load";
     }
 
+    int pickTool()
+    {
+        static const int presenterTools[] = {1, 2, 3, 4, 5, 6, 8, 9, 10, 11};
+        return m_presenter ? presenterTools[m_random.bounded(10)] : m_random.bounded(1, 9);
+    }
+
     QRandomGenerator m_random;
     QSize m_canvas;
+    bool m_presenter;
     KPWhiteBoardObject m_board;
 };
 
@@ -194,12 +207,16 @@ private:
 
 TEST(CompositionWalk, EveryTickEqualsAFullRecomposition)
 {
-    // One canvas within a cell of the index, one across several.
+    // One canvas within a cell of the index, one across several; the
+    // presenter walk also fades laser trails, about ten steps each.
+    for (const bool presenter : {false, true})
     for (const QSize canvas : {QSize(160, 120), QSize(600, 420)})
     for (const quint32 seed : {1u, 2u, 3u}) {
-        Walk walk(seed, canvas);
+        Walk walk(seed, canvas, presenter);
         for (int i = 0; i < 1000; ++i) {
             const char *action = walk.step();
+            if (presenter)
+                walk.board().advanceClock(0.1);
             walk.board().do_video_tick();
             QImage composed = walk.board().image();
             const QImage full = walk.board().fullComposition();
@@ -208,9 +225,9 @@ TEST(CompositionWalk, EveryTickEqualsAFullRecomposition)
                 composed = QImage(full.size(), full.format());
                 composed.fill(Qt::transparent);
             }
-            ASSERT_EQ(composed, full) << canvas.width() << " wide, seed " << seed << ", step " << i << ": " << action;
+            ASSERT_EQ(composed, full) << (presenter ? "presenter walk, " : "") << canvas.width() << " wide, seed " << seed << ", step " << i << ": " << action;
             ASSERT_EQ(walk.board().indexedItems(), visibleItems(walk.board()))
-                << canvas.width() << " wide, seed " << seed << ", step " << i << ": " << action;
+                << (presenter ? "presenter walk, " : "") << canvas.width() << " wide, seed " << seed << ", step " << i << ": " << action;
         }
     }
 }
