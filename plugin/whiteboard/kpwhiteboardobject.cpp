@@ -290,49 +290,6 @@ void KPWhiteBoardObject::do_video_render(gs_effect_t *effect)
         m_compositor.render(effect);
 }
 
-// ---- what the compositor paints from ---------------------------------------------
-
-QSize KPWhiteBoardObject::Scene::canvasSize() const
-{
-    return QSize(m_board->m_width, m_board->m_height);
-}
-
-QColor KPWhiteBoardObject::Scene::backgroundColor() const
-{
-    return KPUtilInterface::toQColor(m_board->m_background);
-}
-
-bool KPWhiteBoardObject::Scene::handwritingHidden() const
-{
-    return m_board->m_hideHandwriting;
-}
-
-const QList<QSharedPointer<KPWhiteBoardItemObject>> &KPWhiteBoardObject::Scene::finishedItems() const
-{
-    return m_board->m_items;
-}
-
-void KPWhiteBoardObject::Scene::prepareLiveLayers()
-{
-    m_board->ensurePressureLayer();
-}
-
-QRect KPWhiteBoardObject::Scene::liveBounds() const
-{
-    return m_board->currentBounds();
-}
-
-bool KPWhiteBoardObject::Scene::liveShowing() const
-{
-    const auto &current = m_board->m_currentData;
-    return !m_board->m_hideHandwriting && current && (current->leftClicked() || !current->pressurePoints().isEmpty());
-}
-
-void KPWhiteBoardObject::Scene::paintLiveLayers(QPainter *painter, int flags)
-{
-    m_board->paintLayers(painter, flags);
-}
-
 void KPWhiteBoardObject::ensurePressureLayer()
 {
     if (!m_pressureLayerUsed)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kpboardcompositor.h"
+#include "kpboardscene.h"
 #include "kpitemproperty.h"
 #include "kppresentertools.h"
 
@@ -154,24 +155,7 @@ protected:
 private:
     friend class KPWhiteBoardItemObject;
     friend class KPPresenterTools;
-
-    // What the compositor paints from: the board's items and live layers.
-    class Scene final : public KPBoardCompositor::Scene
-    {
-    public:
-        explicit Scene(KPWhiteBoardObject *board) : m_board(board) {}
-        QSize canvasSize() const override;
-        QColor backgroundColor() const override;
-        bool handwritingHidden() const override;
-        const QList<QSharedPointer<KPWhiteBoardItemObject>> &finishedItems() const override;
-        void prepareLiveLayers() override;
-        QRect liveBounds() const override;
-        bool liveShowing() const override;
-        void paintLiveLayers(QPainter *painter, int flags) override;
-
-    private:
-        KPWhiteBoardObject *m_board;
-    };
+    friend class KPBoardScene;
 
     static bool isValidSide(long long side);
     QRect currentBounds() const;
@@ -186,7 +170,7 @@ private:
     void fileCurrentItem();
     void reportUndoStep(int index, bool undone);
 
-    Scene m_scene{this};
+    KPBoardScene m_scene{this};
     KPBoardCompositor m_compositor{&m_scene};
 
     KPWhiteBoardObject(const KPWhiteBoardObject &) = delete;
