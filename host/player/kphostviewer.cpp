@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QSpinBox>
@@ -131,8 +132,10 @@ void KPHostViewer::addColourSwatches(QToolBar *bar)
         {"Red", 0xff0000ffu},   {"Green", 0xff00ff00u}, {"Blue", 0xffff0000u},
         {"Yellow", 0xff00ffffu}, {"White", 0xffffffffu}, {"Black", 0xff000000u}};
     for (const auto &swatch : swatches) {
+        // Framed, so that the white swatch shows on a light tool bar.
         QPixmap icon(12, 12);
-        icon.fill(fromSettingsColour(swatch.second));
+        icon.fill(Qt::darkGray);
+        QPainter(&icon).fillRect(1, 1, 10, 10, fromSettingsColour(swatch.second));
         const quint32 colour = swatch.second;
         QAction *action = bar->addAction(QIcon(icon), swatch.first, this, [this, colour] {
             m_colour = colour;
