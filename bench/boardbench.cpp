@@ -4,6 +4,10 @@
 // loading, and the memory of loaded text boxes. Each tick benchmark also
 // times a full recomposition of the same board (every item painted again, as
 // a board without a cache pays on every tick) and prints the ratio.
+//
+// The history benchmarks (undo, redo, clear and its undo and redo, hidden
+// handwriting, reactivation) take the canvas height as their last argument:
+// 1080 for 1920 x 1080, 2160 for 3840 x 2160.
 
 #include "kpitemproperty.h"
 #include "kpwhiteboardobject.h"
@@ -65,14 +69,14 @@ void useTool(KPWhiteBoardObject &board, int type, quint32 size, quint32 color)
 }
 
 // Finished items of every mouse-drawn type, spread over the canvas.
-void fill(KPWhiteBoardObject &board, int count)
+void fill(KPWhiteBoardObject &board, int count, QSize canvas = QSize(kWidth, kHeight))
 {
     const int types[] = {KPWB::DRAW_ITEM_TYPE_RECT,    KPWB::DRAW_ITEM_TYPE_POINT, KPWB::DRAW_ITEM_TYPE_ARROW,
                          KPWB::DRAW_ITEM_TYPE_LINE,    KPWB::DRAW_ITEM_TYPE_ELLIPSE, KPWB::DRAW_ITEM_TYPE_PEN,
                          KPWB::Draw_ITEM_TYPE_PEN_ALPHA};
     for (int i = 0; i < count; ++i) {
         useTool(board, types[i % 7], 1 + i % 20, 0xff000000u | static_cast<quint32>(i * 2654435761u & 0xffffffu));
-        const int x = (i * 97) % (kWidth - 200), y = (i * 61) % (kHeight - 150);
+        const int x = (i * 97) % (canvas.width() - 200), y = (i * 61) % (canvas.height() - 150);
         drag(board, x, y, x + 150, y + 100);
     }
 }
@@ -89,19 +93,24 @@ void fillPressure(KPWhiteBoardObject &board, int count)
     }
 }
 
-std::unique_ptr<KPWhiteBoardObject> newBoard(int items)
+std::unique_ptr<KPWhiteBoardObject> newBoard(int items, QSize canvas = QSize(kWidth, kHeight))
 {
     auto board = std::make_unique<KPWhiteBoardObject>(nullptr);
-    board->setSize(kWidth, kHeight);
-    fill(*board, items);
+    board->setSize(uint32_t(canvas.width()), uint32_t(canvas.height()));
+    fill(*board, items, canvas);
     board->do_video_tick();
     return board;
+}
+
+QSize canvasOf(int64_t height)
+{
+    return height == 2160 ? QSize(3840, 2160) : QSize(kWidth, kHeight);
 }
 
 // Milliseconds of one full recomposition of the board as it stands.
 double fullComposeMs(KPWhiteBoardObject &board)
 {
-    const int runs = 3;
+    const int runs = 2;
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < runs; ++i)
@@ -188,6 +197,142 @@ void BM_Undo(benchmark::State &state)
     state.counters["rebuilds_per_undo"] = double(board->cacheRebuilds() - rebuilds) / 2.0 / double(state.iterations());
     reportAgainstFull(state, *board, timed / double(state.iterations()));
 }
+
+// The timed half of a pair of changes and the tick that shows it; the other
+// half, untimed, puts the board back. Reports the rebuilds the timed half made
+// and its cost against a full recomposition of the board with all its items
+// shown (fullMs, taken before the benchmark changed the board).
+template <typename Timed, typename Untimed>
+void timeHalf(benchmark::State &state, KPWhiteBoardObject &board, double fullMs, Timed timed, Untimed untimed)
+{
+    QElapsedTimer timer;
+    qint64 spent = 0;
+    quint64 rebuilds = 0;
+    for (auto _ : state) {
+        const quint64 before = board.cacheRebuilds();
+        timer.start();
+        timed();
+        board.do_video_tick();
+        spent += timer.nsecsElapsed();
+        rebuilds += board.cacheRebuilds() - before;
+        state.PauseTiming();
+        untimed();
+        board.do_video_tick();
+        state.ResumeTiming();
+    }
+    const double ownMs = spent / 1.0e6 / double(state.iterations());
+    state.counters["rebuilds"] = double(rebuilds) / double(state.iterations());
+    state.counters["own_ms"] = ownMs;
+    state.counters["full_ms"] = fullMs;
+    state.counters["full_over_this"] = ownMs > 0.0 ? fullMs / ownMs : 0.0;
+}
+
+// A board of this many items on the canvas of this height, and its full
+// recomposition's cost.
+std::unique_ptr<KPWhiteBoardObject> historyBoard(benchmark::State &state, int items, double *fullMs)
+{
+    auto board = newBoard(items, canvasOf(state.range(1)));
+    *fullMs = fullComposeMs(*board);
+    return board;
+}
+
+// Arguments: items, canvas height.
+void BM_UndoOne(benchmark::State &state)
+{
+    double full = 0.0;
+    auto board = historyBoard(state, int(state.range(0)), &full);
+    timeHalf(state, *board, full, [&] { board->do_undo(); }, [&] { board->do_redo(); });
+}
+
+void BM_RedoOne(benchmark::State &state)
+{
+    double full = 0.0;
+    auto board = historyBoard(state, int(state.range(0)), &full);
+    timeHalf(state, *board, full, [&] { board->do_redo(); }, [&] { board->do_undo(); });
+}
+
+// A long history of which only the last 1,000 items are on the board: 49,000
+// items cleared, then 1,000 drawn as before; compare with BM_UndoOne/1000.
+// Arguments: unused, canvas height.
+void BM_UndoAfterLongHistory(benchmark::State &state)
+{
+    double full = 0.0;
+    auto board = historyBoard(state, 49000, &full);
+    board->do_clear();
+    fill(*board, 1000, canvasOf(state.range(1)));
+    board->do_video_tick();
+    full = fullComposeMs(*board);
+    timeHalf(state, *board, full, [&] { board->do_undo(); }, [&] { board->do_redo(); });
+}
+
+void BM_Clear(benchmark::State &state)
+{
+    double full = 0.0;
+    auto board = historyBoard(state, int(state.range(0)), &full);
+    timeHalf(state, *board, full, [&] { board->do_clear(); }, [&] { board->do_undo(); });
+}
+
+void BM_UndoClear(benchmark::State &state)
+{
+    double full = 0.0;
+    auto board = historyBoard(state, int(state.range(0)), &full);
+    board->do_clear();
+    board->do_video_tick();
+    timeHalf(state, *board, full, [&] { board->do_undo(); }, [&] { board->do_redo(); });
+}
+
+void BM_RedoClear(benchmark::State &state)
+{
+    double full = 0.0;
+    auto board = historyBoard(state, int(state.range(0)), &full);
+    board->do_clear();
+    board->do_video_tick();
+    board->do_undo();
+    board->do_video_tick();
+    timeHalf(state, *board, full, [&] { board->do_redo(); }, [&] { board->do_undo(); });
+}
+
+// Hidden handwriting switched on and off, each with its tick: the pair is timed.
+void BM_HideHandwriting(benchmark::State &state)
+{
+    double full = 0.0;
+    auto board = historyBoard(state, int(state.range(0)), &full);
+    timeHalf(state, *board, full, [&] {
+        board->setHideHandwriting(true);
+        board->do_video_tick();
+        board->setHideHandwriting(false);
+    }, [] {});
+}
+
+// A page deactivated and shown again at the same size.
+void BM_Reactivate(benchmark::State &state)
+{
+    double full = 0.0;
+    auto board = historyBoard(state, int(state.range(0)), &full);
+    timeHalf(state, *board, full, [&] {
+        board->setActive(false);
+        board->setActive(true);
+    }, [] {});
+}
+
+#if __has_include("kpboardcompositor.h")
+// What the compositor holds beyond its frame and cached layer (a canvas each):
+// the index of this many items, and after a clear the layer and index it kept.
+void BM_CompositorMemory(benchmark::State &state)
+{
+    const QSize canvas = canvasOf(state.range(1));
+    auto board = newBoard(int(state.range(0)), canvas);
+    for (auto _ : state)
+        benchmark::DoNotOptimize(board->indexBytes());
+    state.counters["index_MiB"] = board->indexBytes() / (1024.0 * 1024.0);
+    board->do_clear();
+    board->do_video_tick();
+    state.counters["kept_layer_MiB"] = board->keptLayerBytes() / (1024.0 * 1024.0);
+    state.counters["kept_index_MiB"] = board->indexBytes() / (1024.0 * 1024.0);
+    state.counters["canvas_MiB"] = canvas.width() * canvas.height() * 4 / (1024.0 * 1024.0);
+}
+BENCHMARK(BM_CompositorMemory)->ArgsProduct({{10000, 50000}, {1080, 2160}})->Iterations(1);
+#endif
 
 // A key typed into a focused text box, then a tick.
 void BM_FocusedText(benchmark::State &state)
@@ -376,6 +521,14 @@ BENCHMARK(BM_TickAfterChange)->Arg(0)->Arg(1000)->Arg(10000)->Unit(benchmark::kM
 BENCHMARK(BM_IdleTick)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LiveDrag)->Args({0, 0})->Args({10000, 0})->Args({10000, 1})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Undo)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UndoOne)->ArgsProduct({{0, 1000, 10000, 50000}, {1080, 2160}})->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RedoOne)->ArgsProduct({{1000, 10000, 50000}, {1080, 2160}})->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UndoAfterLongHistory)->Args({49000, 1080})->Args({49000, 2160})->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Clear)->ArgsProduct({{10000, 50000}, {1080, 2160}})->Iterations(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_UndoClear)->ArgsProduct({{10000, 50000}, {1080, 2160}})->Iterations(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RedoClear)->ArgsProduct({{10000, 50000}, {1080, 2160}})->Iterations(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_HideHandwriting)->ArgsProduct({{10000}, {1080, 2160}})->Iterations(4)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reactivate)->ArgsProduct({{10000}, {1080, 2160}})->Iterations(4)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_FocusedText)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load)->Arg(10000)->Iterations(3)->Unit(benchmark::kMillisecond);

@@ -1,7 +1,10 @@
 // libFuzzer target: the input is read as a saved whiteboard record (the JSON
 // of a source's settings), loaded into a board, ticked and painted with its
-// text boxes, put through the history commands and saved again.
+// text boxes, worked on with the presenter tools (eraser, laser pointer,
+// spotlight) as the input's bytes pick, put through the history commands and
+// saved again.
 
+#include "kpwhiteboarditemobject.h"
 #include "kpwhiteboardobject.h"
 
 #include <QGuiApplication>
@@ -24,6 +27,30 @@ void tick(KPWhiteBoardObject &board)
 {
     board.requestRedraw();
     board.do_video_tick();
+}
+
+// The tool keeps the record's size and colour; each step is chosen by a byte
+// of the input, its point by the next two.
+void pointerSteps(KPWhiteBoardObject &board, const uint8_t *data, size_t size)
+{
+    KPWB::ItemProperty tool;
+    tool.size = board.currentItem() ? board.currentItem()->itemProperty.size : 20;
+    for (size_t i = 0; i + 2 < size && i < 96; i += 3) {
+        const obs_mouse_event at = {0, int(data[i + 1]) * 2 - 100, int(data[i + 2]) - 40};
+        switch (data[i] % 7) {
+        case 0:
+        case 1:
+        case 2:
+            tool.type = KPWB::DRAW_ITEM_TYPE_ERASER + data[i] % 7;
+            board.setCurrentItemProperty(tool);
+            break;
+        case 3: board.do_mouse_click(&at, 0, data[i] & 8, 1); break;
+        case 4: board.do_mouse_move(&at, data[i] & 8); break;
+        case 5: board.advanceClock(data[i] / 200.0); tick(board); break;
+        default: board.do_custom_callback(1 + data[i] % 3, nullptr); break;
+        }
+    }
+    tick(board);
 }
 
 } // namespace
@@ -63,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         obs_data_t *status = obs_data_create();
         board.setStatusData(status);
         obs_data_release(status);
+        pointerSteps(board, data, size);
         for (int command : {1, 2, 3, 1})
         {
             board.do_custom_callback(command, nullptr);

@@ -1,5 +1,6 @@
 #include "kphostdisplay.h"
 
+#include "kphosthotkeys.h"
 #include "kpobsext.h"
 
 #include <QGuiApplication>
@@ -353,14 +354,37 @@ void KPHostDisplay::sendKey(QKeyEvent *event, bool up)
     obs_source_send_key_click(m_focused, &key, up);
 }
 
+// Page Down, Page Up, Home and End over a slideshow fire its slide keys, as
+// a presenter's clicker does; they do not reach the focused source.
+bool KPHostDisplay::slideKey(QKeyEvent *event, bool up)
+{
+    const char *name = nullptr;
+    switch (event->key()) {
+    case Qt::Key_PageDown: name = "kp_ss_hotkey_next"; break;
+    case Qt::Key_PageUp: name = "kp_ss_hotkey_previous"; break;
+    case Qt::Key_Home: name = "kp_ss_hotkey_first"; break;
+    case Qt::Key_End: name = "kp_ss_hotkey_last"; break;
+    default: return false;
+    }
+    obs_source_t *source = m_hovered ? m_hovered.Get() : sourceAt(mapFromGlobal(QCursor::pos()));
+    const obs_hotkey_id id = KPHostHotkeys::find(source, QString::fromLatin1(name));
+    if (id == OBS_INVALID_HOTKEY_ID)
+        return false;
+    if (!event->isAutoRepeat())
+        KPHostHotkeys::fire(id, !up);
+    return true;
+}
+
 void KPHostDisplay::keyPressEvent(QKeyEvent *event)
 {
-    sendKey(event, false);
+    if (!slideKey(event, false))
+        sendKey(event, false);
 }
 
 void KPHostDisplay::keyReleaseEvent(QKeyEvent *event)
 {
-    sendKey(event, true);
+    if (!slideKey(event, true))
+        sendKey(event, true);
 }
 
 void KPHostDisplay::focusInEvent(QFocusEvent *event)

@@ -63,6 +63,7 @@ private:
     obs_mouse_event mouseEvent(obs_source_t *source, const QPointF &widgetPoint, Qt::KeyboardModifiers modifiers) const;
     void press(QMouseEvent *event, uint32_t clicks);
     void sendKey(QKeyEvent *event, bool up);
+    bool slideKey(QKeyEvent *event, bool up);
     void createDisplay();
     void destroyDisplay();
     void recreateDisplay();

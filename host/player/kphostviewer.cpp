@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPixmap>
 #include <QScreen>
 #include <QSpinBox>
@@ -86,7 +87,8 @@ void KPHostViewer::buildToolBar()
     QToolBar *bar = addToolBar(QStringLiteral("Tools"));
     bar->setMovable(false);
     m_tool = new QComboBox(bar);
-    const QStringList tools = {"None", "Rectangle", "Dot", "Arrow", "Line", "Ellipse", "Pen", "Text", "Highlighter"};
+    const QStringList tools = {"None", "Rectangle", "Dot",  "Arrow",      "Line",   "Ellipse",
+                               "Pen",  "Text",      "Highlighter", "Eraser", "Laser", "Spotlight"};
     for (int i = 0; i < tools.size(); ++i)
         m_tool->addItem(tools[i], i);
     m_tool->setFocusPolicy(Qt::NoFocus);
@@ -97,6 +99,7 @@ void KPHostViewer::buildToolBar()
     m_colourButton->setToolTip(QStringLiteral("Colour"));
     connect(m_colourButton, &QToolButton::clicked, this, &KPHostViewer::chooseColour);
     bar->addWidget(m_colourButton);
+    addColourSwatches(bar);
 
     m_size = new QSpinBox(bar);
     m_size->setRange(1, 200);
@@ -120,6 +123,26 @@ void KPHostViewer::buildToolBar()
     bar->addAction(QStringLiteral("Open..."), this, &KPHostViewer::openDialog)->setShortcut(QKeySequence::Open);
     for (QAction *action : bar->actions())
         action->setToolTip(action->text() + QLatin1Char(' ') + action->shortcut().toString(QKeySequence::NativeText));
+}
+
+// The six colours the colour keys set, one click away.
+void KPHostViewer::addColourSwatches(QToolBar *bar)
+{
+    const QList<QPair<QString, quint32>> swatches = {
+        {"Red", 0xff0000ffu},   {"Green", 0xff00ff00u}, {"Blue", 0xffff0000u},
+        {"Yellow", 0xff00ffffu}, {"White", 0xffffffffu}, {"Black", 0xff000000u}};
+    for (const auto &swatch : swatches) {
+        // Framed, so that the white swatch shows on a light tool bar.
+        QPixmap icon(12, 12);
+        icon.fill(Qt::darkGray);
+        QPainter(&icon).fillRect(1, 1, 10, 10, fromSettingsColour(swatch.second));
+        const quint32 colour = swatch.second;
+        QAction *action = bar->addAction(QIcon(icon), swatch.first, this, [this, colour] {
+            m_colour = colour;
+            applyTool();
+        });
+        action->setObjectName(QStringLiteral("colour") + swatch.first);
+    }
 }
 
 void KPHostViewer::showSourceTool()

@@ -14,6 +14,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QSpinBox;
+class QToolBar;
 class QToolButton;
 
 class KPHostViewer : public QMainWindow
@@ -36,6 +37,7 @@ public:
 
 private:
     void buildToolBar();
+    void addColourSwatches(QToolBar *bar);
     void applyTool();
     void showSourceTool();
     void showColour();

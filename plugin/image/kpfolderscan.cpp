@@ -9,6 +9,7 @@
 
 #include <util/platform.h>
 
+#include <algorithm>
 #include <atomic>
 #include <future>
 
@@ -97,6 +98,9 @@ void KPFolderScan::run(const std::shared_ptr<Result> &result)
                 result->pictures.append(measured(path));
         }
         os_closedir(dir);
+        // Directory order is arbitrary; slides follow the names, as the slideshow keys walk them.
+        std::sort(result->pictures.begin(), result->pictures.end(),
+                  [](const Picture &a, const Picture &b) { return a.path < b.path; });
     } else {
         result->pictures.append(measured(result->file));
     }

@@ -255,6 +255,8 @@ void kp_image_source_hide(void *data)
 {
     KP_LOG_SCOPE();
     KPImagePluginList *list = listOf(data);
+    if (list)
+        list->hidePointers();
     if (list && !list->persistent)
         kp_image_source_unload(list);
 }

@@ -149,10 +149,18 @@ void KPImagePluginList::render(gs_effect_t *effect)
         page->do_video_render(effect);
 }
 
-void KPImagePluginList::tick(float)
+void KPImagePluginList::tick(float seconds)
+{
+    if (KPImagePlugin *page = current) {
+        page->advanceClock(seconds);
+        page->do_video_tick();
+    }
+}
+
+void KPImagePluginList::hidePointers()
 {
     if (KPImagePlugin *page = current)
-        page->do_video_tick();
+        page->hidePointers();
 }
 
 void KPImagePluginList::setActive(bool isActive)

@@ -48,6 +48,8 @@ public:
     void customCallback(int command, obs_data_t *settings);
     void render(gs_effect_t *effect);
     void tick(float seconds);
+    // The source is hidden: the current page's laser trail and spotlight go.
+    void hidePointers();
     void setActive(bool active);
     void deactivate();
     void setSize(uint32_t width, uint32_t height);

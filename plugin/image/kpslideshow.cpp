@@ -4,10 +4,12 @@
 #include "kpfolderscan.h"
 #include "kpimage.h"
 #include "kplog.h"
+#include "kpslideshownavigator.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <obs-module.h>
 #include <util/bmem.h>
@@ -94,6 +96,22 @@ obs_source_t *currentSlide(slideshow *ss)
     if (ss->files.num == 0)
         return nullptr;
     return obs_source_get_ref(ss->files.array[ss->cur_item].source);
+}
+
+QString onAirPath(slideshow *ss)
+{
+    Locker lock(ss);
+    return ss->files.num ? QString::fromUtf8(ss->files.array[ss->cur_item].path) : QString();
+}
+
+// The pictures in the order they were first shown.
+QStringList shownPaths(slideshow *ss)
+{
+    Locker lock(ss);
+    QStringList paths;
+    for (size_t i = 0; i < ss->files.num; ++i)
+        paths.append(QString::fromUtf8(ss->files.array[i].path));
+    return paths;
 }
 
 // libobs answers a type it does not know (or a create that failed) with a
@@ -556,6 +574,7 @@ void *ss_create(obs_data_t *, obs_source_t *source)
             break;
         }
     });
+    KPSlideshowNavigator::attach(ss, source, {[ss] { return onAirPath(ss); }, [ss] { return shownPaths(ss); }});
     return ss;
 }
 
@@ -566,6 +585,7 @@ void ss_destroy(void *data)
     if (!ss)
         return;
     KPBoardHotkeys::detach(ss);
+    KPSlideshowNavigator::detach(ss);
     delete ss->scan;
     obs_data_release(ss->scan_settings);
     obs_data_release(ss->later_settings);

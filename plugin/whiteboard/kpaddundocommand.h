@@ -16,6 +16,8 @@ public:
 
     void undo() override;
     void redo() override;
+    // What undo and redo hide or show, for the board's compositor.
+    const QSharedPointer<KPWhiteBoardItemObject> &item() const { return m_item; }
 
 private:
     QSharedPointer<KPWhiteBoardItemObject> m_item;

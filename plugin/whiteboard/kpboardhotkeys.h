@@ -3,12 +3,16 @@
 #include <obs.h>
 
 #include <functional>
+#include <vector>
 
-// The four board hotkeys a libobs host lists under a board-bearing source:
-// undo, redo, clear and hide/show handwriting. They are registered through
-// libobs's own hotkey API, so a stock host binds, fires and saves them with
-// the scene; no host extension is involved. What a hotkey does belongs to
-// whatever holds the board, reached through one callback.
+// The hotkeys a libobs host lists under a board-bearing source: undo, redo,
+// clear and hide/show handwriting, and one key for every tool, colour and
+// size step. They are registered through libobs's own hotkey API, so a stock
+// host binds, fires and saves them with the scene; no host extension is
+// involved. What undo, redo and clear do belongs to whatever holds the board,
+// reached through one callback; the tool, colour and size keys and hide/show
+// handwriting write the source's settings, so that the property sheet shows
+// the change and the scene saves it.
 class KPBoardHotkeys
 {
 public:
@@ -31,21 +35,33 @@ public:
     // Call before the holder is destroyed: no hotkey reaches it afterwards.
     static void detach(const void *holder);
 
-    // The registered names, in Action order.
+    // The registered names of the four holder actions.
     static const char *name(Action action);
+    // Every registered name, in registration order.
+    static std::vector<const char *> names();
     // Flips a bool setting of the source through a settings update, so the
     // change is what editing the property would do and is saved with it.
     static void toggleSetting(obs_source_t *source, const char *key);
+    // Writes an integer setting of the source through a settings update.
+    static void setSetting(obs_source_t *source, const char *key, long long value);
+    // The tool size one step up or down: times or divided by 1.5, rounded,
+    // within 1 and the sheet's largest size.
+    static long long stepSize(long long size, bool up);
+
+    // One row of the hotkey table.
+    struct Entry;
 
 private:
     struct Binding
     {
         KPBoardHotkeys *owner;
-        Action action;
+        const Entry *entry;
         obs_hotkey_id id;
     };
     static void fire(void *data, obs_hotkey_id id, obs_hotkey_t *hotkey, bool pressed);
+    void run(const Entry &entry);
 
+    obs_source_t *m_source;
     Handler m_handler;
-    Binding m_bindings[4];
+    std::vector<Binding> m_bindings;
 };

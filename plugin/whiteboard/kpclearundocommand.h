@@ -16,6 +16,8 @@ public:
 
     void undo() override;
     void redo() override;
+    // What undo and redo hide or show, for the board's compositor.
+    const QList<QSharedPointer<KPWhiteBoardItemObject>> &items() const { return m_clearedItems; }
 
 private:
     QList<QSharedPointer<KPWhiteBoardItemObject>> m_clearedItems;

@@ -16,7 +16,22 @@ enum DrawItemType {
     DRAW_ITEM_TYPE_PEN = 6,
     DRAW_ITEM_TYPE_TEXT = 7,
     Draw_ITEM_TYPE_PEN_ALPHA = 8,
+    // Presenter tools: they act on the board but never become items.
+    DRAW_ITEM_TYPE_ERASER = 9,
+    DRAW_ITEM_TYPE_LASER = 10,
+    DRAW_ITEM_TYPE_SPOTLIGHT = 11,
 };
+
+// Types whose drags become items (text boxes included).
+inline bool drawsItem(qint32 type)
+{
+    return type >= DRAW_ITEM_TYPE_RECT && type <= Draw_ITEM_TYPE_PEN_ALPHA;
+}
+
+inline bool isPresenterTool(qint32 type)
+{
+    return type >= DRAW_ITEM_TYPE_ERASER && type <= DRAW_ITEM_TYPE_SPOTLIGHT;
+}
 
 // The drawing tool an item was started with.
 struct ItemProperty

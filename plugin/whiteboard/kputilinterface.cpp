@@ -27,6 +27,9 @@ const TypeEntry kTypeEntries[] = {
     {"DRAW_ITEM_TYPE_ELLIPSE", KPWB::DRAW_ITEM_TYPE_ELLIPSE},
     {"DRAW_ITEM_TYPE_PEN", KPWB::DRAW_ITEM_TYPE_PEN},
     {"Draw_ITEM_TYPE_PEN_ALPHA", KPWB::Draw_ITEM_TYPE_PEN_ALPHA},
+    {"DRAW_ITEM_TYPE_ERASER", KPWB::DRAW_ITEM_TYPE_ERASER},
+    {"DRAW_ITEM_TYPE_LASER", KPWB::DRAW_ITEM_TYPE_LASER},
+    {"DRAW_ITEM_TYPE_SPOTLIGHT", KPWB::DRAW_ITEM_TYPE_SPOTLIGHT},
 };
 
 } // namespace
@@ -63,7 +66,8 @@ void KPUtilInterface::setDefaults(obs_data_t *settings)
 void KPUtilInterface::addProperties(obs_properties_t *properties)
 {
     obs_properties_add_color(properties, kColorKey, obs_module_text(kColorKey));
-    obs_properties_add_int(properties, kSizeKey, obs_module_text(kSizeKey), 1, 20, 1);
+    // The size keys reach kMaxToolSize, so the sheet goes as far.
+    obs_properties_add_int(properties, kSizeKey, obs_module_text(kSizeKey), 1, kMaxToolSize, 1);
     obs_property_t *list = obs_properties_add_list(properties, kTypeKey, obs_module_text(kTypeKey),
                                                    OBS_COMBO_TYPE_LIST, OBS_COMBO_FORMAT_INT);
     for (const TypeEntry &entry : kTypeEntries)

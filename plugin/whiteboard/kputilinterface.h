@@ -21,6 +21,9 @@ public:
     // Colour, size and the draw-type list, labels from the locale.
     static void addProperties(obs_properties_t *properties);
 
+    // The largest size the property sheet and the size keys set.
+    static constexpr int kMaxToolSize = 200;
+
     // value is 0xAABBGGRR.
     static QColor toQColor(quint32 value);
 };

@@ -93,10 +93,18 @@ void kp_source_whiteboard_update(void *data, obs_data_t *settings)
         board->updateWithSettings(settings);
 }
 
-void kp_source_whiteboard_video_tick(void *data, float)
+void kp_source_whiteboard_video_tick(void *data, float seconds)
+{
+    if (KPWhiteBoardObject *board = boardOf(data)) {
+        board->advanceClock(seconds);
+        board->do_video_tick();
+    }
+}
+
+void kp_source_whiteboard_hide(void *data)
 {
     if (KPWhiteBoardObject *board = boardOf(data))
-        board->do_video_tick();
+        board->hidePointers();
 }
 
 void kp_source_whiteboard_video_render(void *data, gs_effect_t *effect)
@@ -196,6 +204,7 @@ void kp_fill_whiteboard_info(kp_obs_source_info *info)
     info->get_properties = kp_source_whiteboard_properties;
     info->update = kp_source_whiteboard_update;
     info->video_tick = kp_source_whiteboard_video_tick;
+    info->hide = kp_source_whiteboard_hide;
     info->video_render = kp_source_whiteboard_video_render;
     info->save = kp_save;
     info->load = kp_load;

@@ -14,6 +14,8 @@ void kp_source_whiteboard_defaults(obs_data_t *settings);
 obs_properties_t *kp_source_whiteboard_properties(void *data);
 void kp_source_whiteboard_update(void *data, obs_data_t *settings);
 void kp_source_whiteboard_video_tick(void *data, float seconds);
+// The laser trail and the spotlight go when the source is hidden.
+void kp_source_whiteboard_hide(void *data);
 void kp_source_whiteboard_video_render(void *data, gs_effect_t *effect);
 void kp_save(void *data, obs_data_t *settings);
 void kp_load(void *data, obs_data_t *settings);

@@ -176,10 +176,17 @@ double KPWhiteBoardItemObject::pressurePenWidth(double pressure, double scale)
 
 QRectF KPWhiteBoardItemObject::paintBounds() const
 {
-    double left = qMin(m_startPoint.x(), m_endPoint.x());
-    double right = qMax(m_startPoint.x(), m_endPoint.x());
-    double top = qMin(m_startPoint.y(), m_endPoint.y());
-    double bottom = qMax(m_startPoint.y(), m_endPoint.y());
+    // A stroke paints its points only: its start and end stay at the origin,
+    // and counting them would stretch its bounds across the canvas.
+    const bool stroke = isStroke();
+    if (stroke && m_points.isEmpty())
+        return QRectF();
+    const QPoint start = stroke ? m_points.first() : m_startPoint;
+    const QPoint end = stroke ? start : m_endPoint;
+    double left = qMin(start.x(), end.x());
+    double right = qMax(start.x(), end.x());
+    double top = qMin(start.y(), end.y());
+    double bottom = qMax(start.y(), end.y());
     for (const QPoint &point : m_points) {
         left = qMin<double>(left, point.x());
         right = qMax<double>(right, point.x());
@@ -254,7 +261,7 @@ void KPWhiteBoardItemObject::paint(QPainter *painter, int flags)
     case KPWB::DRAW_ITEM_TYPE_TEXT:
         // Without a board there is no canvas to lay the text out on.
         if (m_whiteBoardObject)
-            textData()->render(painter, m_whiteBoardObject->m_image, !(flags & PaintKeepBlink));
+            textData()->render(painter, m_whiteBoardObject->canvasFrame(), !(flags & PaintKeepBlink));
         break;
     case KPWB::Draw_ITEM_TYPE_PEN_ALPHA:
         paintStroke(painter);
@@ -425,7 +432,9 @@ void KPWhiteBoardItemObject::mouse_move(const obs_mouse_event *event, bool)
         textData()->mouse_move(event);
         return;
     }
-    if (itemProperty.type == KPWB::DRAW_ITEM_TYPE_UNDEFINED) {
+    // No tool, a presenter tool (which the board handles) or an unknown
+    // value: the drag makes no item and files no undo step.
+    if (!KPWB::drawsItem(itemProperty.type)) {
         m_leftClicked = false;
         return;
     }

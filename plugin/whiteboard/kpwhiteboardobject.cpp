@@ -2,6 +2,7 @@
 
 #include "kpaddundocommand.h"
 #include "kpclearundocommand.h"
+#include "kperaseundocommand.h"
 #include "kplog.h"
 #include "kptextdata.h"
 #include "kputilinterface.h"
@@ -35,6 +36,7 @@ KPWhiteBoardObject::KPWhiteBoardObject(obs_source_t *source) : m_source(source)
     QMutexLocker lock(&m_mutex);
     m_undoStack = new QUndoStack();
     m_currentData = createCurrentItem(currentTool());
+    m_compositor.addOverlay(&m_tools);
 }
 
 // The undo stack goes first, and at once: deleteLater would need an event loop
@@ -47,10 +49,9 @@ KPWhiteBoardObject::~KPWhiteBoardObject()
     m_items.clear();
     m_currentData.reset();
     m_pressureLayer = QPixmap();
-    m_image = QImage();
-    if (m_texture) {
+    if (m_compositor.hasTexture()) {
         obs_enter_graphics();
-        destroyTexture();
+        m_compositor.destroyTexture();
         obs_leave_graphics();
     }
 }
@@ -74,8 +75,9 @@ void KPWhiteBoardObject::updateWithSettings(obs_data_t *settings)
     const quint32 background = static_cast<quint32>(obs_data_get_int(settings, kBackgroundKey));
     const bool hide = obs_data_get_bool(settings, kHideHandwritingKey);
     const double scale = m_itemScale;
-    bool restyled = m_background.exchange(background) != background;
-    restyled = m_hideHandwriting.exchange(hide) != hide || restyled;
+    const bool restyled = m_background.exchange(background) != background;
+    if (m_hideHandwriting.exchange(hide) != hide)
+        m_compositor.requestFullFrame();
     const long long width = obs_data_get_int(settings, kWidthKey);
     const long long height = obs_data_get_int(settings, kHeightKey);
     updateCurrentItem(settings);
@@ -84,15 +86,14 @@ void KPWhiteBoardObject::updateWithSettings(obs_data_t *settings)
     } else if (width != m_width || height != m_height) {
         m_width = static_cast<int>(width);
         m_height = static_cast<int>(height);
-        m_sizeChanged = true;
     }
     // The scale relates the canvas this update leaves to the view width, so a
     // width and a view width that change together give the right scale at once.
     if (itemWidth > 1.0)
         m_itemScale = static_cast<unsigned>(m_width.load()) / itemWidth;
     if (restyled || m_itemScale != scale)
-        invalidateCache();
-    m_needsCompose = true;
+        m_compositor.everythingChanged();
+    m_compositor.requestCompose();
 }
 
 void KPWhiteBoardObject::updateCurrentItem(obs_data_t *settings)
@@ -111,6 +112,7 @@ void KPWhiteBoardObject::updateCurrentItem(obs_data_t *settings)
         pushList();
     }
     KPUtilInterface::updateWithSettings(m_currentData->itemProperty, settings);
+    m_tools.toolChanged(m_currentData->itemProperty.type);
 }
 
 KPWB::ItemProperty KPWhiteBoardObject::currentTool() const
@@ -144,7 +146,8 @@ void KPWhiteBoardObject::setCurrentItemProperty(const KPWB::ItemProperty &proper
     m_currentData->itemProperty.size = property.size;
     m_currentData->itemProperty.color = property.color;
     m_currentData->itemProperty.type = property.type;
-    m_needsCompose = true;
+    m_tools.toolChanged(property.type);
+    m_compositor.requestCompose();
 }
 
 void KPWhiteBoardObject::setSize(uint32_t width, uint32_t height)
@@ -157,8 +160,7 @@ void KPWhiteBoardObject::setSize(uint32_t width, uint32_t height)
         return;
     m_width = static_cast<int>(width);
     m_height = static_cast<int>(height);
-    m_sizeChanged = true;
-    m_needsCompose = true;
+    m_compositor.requestCompose();
 }
 
 void KPWhiteBoardObject::setHideHandwriting(bool hide)
@@ -170,7 +172,8 @@ void KPWhiteBoardObject::setHideHandwriting(bool hide)
         QMutexLocker lock(&m_mutex);
         pushList();
     }
-    invalidateCache();
+    // The cached layer stays as it is: showing the handwriting again is one copy.
+    m_compositor.requestFullFrame();
 }
 
 void KPWhiteBoardObject::reset()
@@ -183,7 +186,7 @@ void KPWhiteBoardObject::reset()
     // The pressure strokes of the dropped items go with them.
     if (!m_pressureLayer.isNull())
         m_pressureLayer.fill(Qt::transparent);
-    invalidateCache();
+    m_compositor.everythingChanged();
 }
 
 // ---- composition and rendering -----------------------------------------------
@@ -192,12 +195,12 @@ void KPWhiteBoardObject::do_video_tick()
 {
     if (m_width <= 0 || m_height <= 0)
         return;
-    bool sizeChanged = false;
     {
         QMutexLocker lock(&m_mutex);
-        if (!m_needsCompose && !m_cacheStale && !blinkDue())
+        // An inactive page keeps its layer but composes nothing until shown again.
+        if (!m_active || (!m_compositor.needsCompose() && !blinkDue()))
             return;
-        if (!compose(&sizeChanged))
+        if (!m_compositor.compose())
             return;
     }
     // Painting needs no graphics context: only the upload holds it, so the
@@ -205,53 +208,9 @@ void KPWhiteBoardObject::do_video_tick()
     obs_enter_graphics();
     {
         QMutexLocker lock(&m_mutex);
-        if (sizeChanged)
-            destroyTexture();
-        if (!m_image.isNull())
-            uploadTexture();
+        m_compositor.upload();
     }
     obs_leave_graphics();
-}
-
-// Runs with the lock held; false when nothing was composed.
-bool KPWhiteBoardObject::compose(bool *sizeChanged)
-{
-    // Taken at once, so that a size change arriving meanwhile is kept for the next tick.
-    *sizeChanged = m_sizeChanged.exchange(false);
-    if (*sizeChanged) {
-        m_image = QImage(m_width, m_height, QImage::Format_RGBA8888);
-        m_cache = QImage();
-    }
-    if (m_image.isNull()) {
-        if (*sizeChanged)
-            m_sizeChanged = true;
-        return false;
-    }
-    m_needsCompose = false;
-    ensurePressureLayer();
-    bool full = m_fullFrame.exchange(false);
-    if (m_cacheStale.exchange(false) || m_cache.size() != m_image.size()) {
-        rebuildCache();
-        full = true;
-    }
-    const QRect canvas = m_image.rect();
-    const QRect current = currentBounds();
-    const QRect changed = full ? canvas : (m_dirty | m_lastCurrentBounds | current) & canvas;
-    m_dirty = QRect();
-    m_lastCurrentBounds = current;
-    if (changed.isEmpty())
-        return *sizeChanged;
-    const int rowBytes = changed.width() * 4;
-    for (int y = changed.top(); y <= changed.bottom(); ++y)
-        std::memcpy(m_image.scanLine(y) + changed.left() * 4, m_cache.constScanLine(y) + changed.left() * 4,
-                    static_cast<size_t>(rowBytes));
-    QPainter painter(&m_image);
-    prepare(&painter);
-    if (!full)
-        painter.setClipRect(changed);
-    paintLayers(&painter, 0);
-    ++m_composedFrames;
-    return true;
 }
 
 // The item being drawn and the pressure layer, over the cached items.
@@ -265,57 +224,15 @@ void KPWhiteBoardObject::paintLayers(QPainter *painter, int flags)
         painter->drawPixmap(0, 0, m_pressureLayer);
 }
 
-void KPWhiteBoardObject::invalidateCache()
-{
-    m_cacheStale = true;
-    m_needsCompose = true;
-}
-
-void KPWhiteBoardObject::prepare(QPainter *painter)
-{
-    painter->setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
-}
-
-// The background and every finished item, as the cache holds them.
-void KPWhiteBoardObject::paintFinishedItems(QImage *target, int flags)
-{
-    target->fill(KPUtilInterface::toQColor(m_background));
-    if (m_hideHandwriting)
-        return;
-    QPainter painter(target);
-    prepare(&painter);
-    for (const auto &item : qAsConst(m_items))
-        item->paint(&painter, flags);
-}
-
-void KPWhiteBoardObject::rebuildCache()
-{
-    if (m_cache.size() != m_image.size())
-        m_cache = QImage(m_image.size(), QImage::Format_RGBA8888);
-    paintFinishedItems(&m_cache, 0);
-    ++m_cacheRebuilds;
-}
-
-// A finished item is the topmost of the finished items, so painting it over
-// the cache gives what a rebuild would; the pressure layer stays above it.
-void KPWhiteBoardObject::paintOntoCache(const QSharedPointer<KPWhiteBoardItemObject> &item)
-{
-    if (!m_cacheStale && !m_hideHandwriting && !m_cache.isNull() && m_cache.size() == m_image.size()) {
-        QPainter painter(&m_cache);
-        prepare(&painter);
-        item->paint(&painter, 0);
-    }
-    requestRedraw();
-}
-
 QRect KPWhiteBoardObject::currentBounds() const
 {
-    if (m_hideHandwriting || !m_currentData || !m_currentData->leftClicked() || m_image.isNull())
+    if (m_hideHandwriting || !m_currentData || !m_currentData->leftClicked())
         return QRect();
+    const QRect canvas(0, 0, m_width, m_height);
     // A text box lays itself out over the canvas: it is composed whole.
     if (m_currentData->itemProperty.type == KPWB::DRAW_ITEM_TYPE_TEXT)
-        return m_image.rect();
-    return m_currentData->paintBounds().intersected(QRectF(m_image.rect())).toAlignedRect();
+        return canvas;
+    return m_currentData->paintBounds().intersected(QRectF(canvas)).toAlignedRect();
 }
 
 bool KPWhiteBoardObject::blinkDue() const
@@ -326,58 +243,51 @@ bool KPWhiteBoardObject::blinkDue() const
 
 void KPWhiteBoardObject::markDirty(const QRectF &rect)
 {
-    m_dirty |= rect.intersected(QRectF(0, 0, m_width, m_height)).toAlignedRect();
-    m_needsCompose = true;
+    m_compositor.markDirty(rect.intersected(QRectF(0, 0, m_width, m_height)).toAlignedRect());
 }
 
 QImage KPWhiteBoardObject::fullComposition()
 {
     QMutexLocker lock(&m_mutex);
-    QImage frame(m_width, m_height, QImage::Format_RGBA8888);
-    if (frame.isNull())
-        return frame;
-    paintFinishedItems(&frame, KPWhiteBoardItemObject::PaintKeepBlink);
-    QPainter painter(&frame);
-    prepare(&painter);
-    paintLayers(&painter, KPWhiteBoardItemObject::PaintKeepBlink);
-    return frame;
+    return m_compositor.fullComposition(KPWhiteBoardItemObject::PaintKeepBlink)
+        .convertToFormat(QImage::Format_RGBA8888);
 }
 
-// Without a graphics context (libobs running without video) there is nothing
-// to upload to; the composed image is all there is.
-void KPWhiteBoardObject::uploadTexture()
+QVector<int> KPWhiteBoardObject::indexedItems() const
 {
-    if (!gs_get_context())
-        return;
-    if (!m_texture) {
-        const uint8_t *bits = m_image.constBits();
-        m_texture = gs_texture_create(static_cast<uint32_t>(m_image.width()),
-                                      static_cast<uint32_t>(m_image.height()), GS_RGBA, 1, &bits,
-                                      GS_DYNAMIC);
-        ++m_uploads;
-        return;
-    }
-    gs_texture_set_image(m_texture, m_image.constBits(),
-                         static_cast<uint32_t>(m_image.bytesPerLine()), false);
-    ++m_uploads;
+    QMutexLocker lock(&m_mutex);
+    return m_compositor.indexedItems();
 }
 
-void KPWhiteBoardObject::destroyTexture()
+qint64 KPWhiteBoardObject::indexBytes() const
 {
-    if (m_texture && gs_get_context())
-        gs_texture_destroy(m_texture);
-    m_texture = nullptr;
+    QMutexLocker lock(&m_mutex);
+    return m_compositor.indexBytes();
+}
+
+qint64 KPWhiteBoardObject::keptLayerBytes() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_compositor.keptLayerBytes();
+}
+
+void KPWhiteBoardObject::addOverlay(KPBoardCompositor::Overlay *overlay)
+{
+    QMutexLocker lock(&m_mutex);
+    m_compositor.addOverlay(overlay);
+}
+
+void KPWhiteBoardObject::removeOverlay(KPBoardCompositor::Overlay *overlay)
+{
+    QMutexLocker lock(&m_mutex);
+    m_compositor.removeOverlay(overlay);
 }
 
 void KPWhiteBoardObject::do_video_render(gs_effect_t *effect)
 {
     QMutexLocker lock(&m_mutex);
-    if (!m_active || !m_texture)
-        return;
-    if (effect)
-        gs_effect_set_texture(gs_effect_get_param_by_name(effect, "image"), m_texture);
-    gs_draw_sprite(m_texture, 0, static_cast<uint32_t>(m_image.width()),
-                   static_cast<uint32_t>(m_image.height()));
+    if (m_active)
+        m_compositor.render(effect);
 }
 
 void KPWhiteBoardObject::ensurePressureLayer()
@@ -394,6 +304,20 @@ void KPWhiteBoardObject::ensurePressureLayer()
         painter.drawPixmap(0, 0, m_pressureLayer);
     }
     m_pressureLayer = layer;
+    if (m_pressureRepaintPending && !m_pressureLayer.isNull())
+        repaintPressureStrokes();
+}
+
+void KPWhiteBoardObject::advanceClock(double seconds)
+{
+    QMutexLocker lock(&m_mutex);
+    m_tools.advance(seconds);
+}
+
+void KPWhiteBoardObject::hidePointers()
+{
+    QMutexLocker lock(&m_mutex);
+    m_tools.deactivate();
 }
 
 void KPWhiteBoardObject::setActive(bool active)
@@ -404,27 +328,34 @@ void KPWhiteBoardObject::setActive(bool active)
         QMutexLocker lock(&m_mutex);
         m_active = active;
         if (active) {
-            // The strokes repaint onto an empty layer, never over themselves.
-            if (!m_pressureLayer.isNull())
+            // The strokes repaint onto an empty layer, never over themselves;
+            // a dropped layer is made again, and painted, at the next composition.
+            if (!m_pressureLayer.isNull()) {
                 m_pressureLayer.fill(Qt::transparent);
-            for (const auto &item : qAsConst(m_items)) {
-                if (item->itemProperty.type == KPWB::DRAW_ITEM_TYPE_PEN)
-                    item->requestPressureRepaint();
+                repaintPressureStrokes();
+            } else {
+                m_pressureRepaintPending = m_pressureLayerUsed;
             }
-            repaintCurrentStroke();
-            // Deactivation dropped the image: without a rebuild the board
-            // would stay blank until its size happened to change.
-            if (m_image.isNull())
-                m_sizeChanged = true;
-            invalidateCache();
+            // The cached layer is kept while inactive: at the same size it is shown as it was.
+            m_compositor.requestFullFrame();
         } else {
-            m_image = QImage();
-            m_cache = QImage();
+            m_tools.deactivate();
             m_pressureLayer = QPixmap();
-            destroyTexture();
+            m_compositor.release();
         }
     }
     obs_leave_graphics();
+}
+
+// Every visible pressure stroke into the layer, as it was drawn.
+void KPWhiteBoardObject::repaintPressureStrokes()
+{
+    m_pressureRepaintPending = false;
+    for (const auto &item : qAsConst(m_items)) {
+        if (item->visible() && !item->pressurePoints().isEmpty())
+            item->repaintPressureStroke();
+    }
+    repaintCurrentStroke();
 }
 
 // ---- input -------------------------------------------------------------------
@@ -432,6 +363,12 @@ void KPWhiteBoardObject::setActive(bool active)
 void KPWhiteBoardObject::do_mouse_click(const obs_mouse_event *event, int32_t type, bool mouseUp,
                                         uint32_t clickCount)
 {
+    {
+        // The pointers work over hidden handwriting too.
+        QMutexLocker lock(&m_mutex);
+        if (m_tools.mouseClick(currentTool(), event, type, mouseUp, clickCount))
+            return;
+    }
     if (m_hideHandwriting) {
         m_pendingItem = false;
         return;
@@ -441,11 +378,16 @@ void KPWhiteBoardObject::do_mouse_click(const obs_mouse_event *event, int32_t ty
     const QSharedPointer<KPWhiteBoardItemObject> item = m_currentData;
     if (item)
         item->mouse_click(event, type, mouseUp, clickCount);
-    m_needsCompose = true;
+    m_compositor.requestCompose();
 }
 
 void KPWhiteBoardObject::do_mouse_move(const obs_mouse_event *event, bool mouseLeave)
 {
+    {
+        QMutexLocker lock(&m_mutex);
+        if (m_tools.mouseMove(currentTool(), event, mouseLeave))
+            return;
+    }
     if (m_hideHandwriting) {
         m_pendingItem = false;
         return;
@@ -454,7 +396,7 @@ void KPWhiteBoardObject::do_mouse_move(const obs_mouse_event *event, bool mouseL
     const QSharedPointer<KPWhiteBoardItemObject> item = m_currentData;
     if (item)
         item->mouse_move(event, mouseLeave);
-    m_needsCompose = true;
+    m_compositor.requestCompose();
 }
 
 void KPWhiteBoardObject::do_mouse_wheel(const obs_mouse_event *, int, int) {}
@@ -477,7 +419,7 @@ void KPWhiteBoardObject::do_tablet_event(void *event)
         item->do_tablet_event(static_cast<QTabletEvent *>(event));
     else
         KP_LOG(1, QStringLiteral("m_currentData is NULL."));
-    m_needsCompose = true;
+    m_compositor.requestCompose();
 }
 
 void KPWhiteBoardObject::do_key_click(const obs_key_event *event, bool keyUp)
@@ -496,7 +438,7 @@ void KPWhiteBoardObject::do_key_click(const obs_key_event *event, bool keyUp)
         m_currentData->do_key_click(event, keyUp);
     else
         KP_LOG(1, QStringLiteral("m_currentData.isNull()"));
-    m_needsCompose = true;
+    m_compositor.requestCompose();
 }
 
 void KPWhiteBoardObject::focus(bool focused)
@@ -510,7 +452,7 @@ void KPWhiteBoardObject::focus(bool focused)
         m_currentData->clearFocus();
         pushList();
     }
-    m_needsCompose = true;
+    m_compositor.requestCompose();
 }
 
 // ---- undo history --------------------------------------------------------------
@@ -520,9 +462,18 @@ void KPWhiteBoardObject::appendToList(const QSharedPointer<KPWhiteBoardItemObjec
     KP_LOG_SCOPE();
     m_undoStack->push(new KPAddUndoCommand(item));
     m_items.append(item);
-    // The current item is painted once it has been replaced (see pushList).
+    // The current item is composed once it has been replaced (see fileCurrentItem).
     if (item != m_currentData)
-        paintOntoCache(item);
+        m_compositor.itemAdded(item);
+}
+
+// The current item becomes a finished one: it is composed once it is no
+// longer current, as every later frame paints it.
+void KPWhiteBoardObject::fileCurrentItem()
+{
+    const QSharedPointer<KPWhiteBoardItemObject> finished = m_currentData;
+    replaceCurrentItem();
+    m_compositor.itemAdded(finished);
 }
 
 void KPWhiteBoardObject::pushList()
@@ -530,60 +481,87 @@ void KPWhiteBoardObject::pushList()
     KP_LOG_SCOPE();
     if (!m_currentData)
         return;
-    const QSharedPointer<KPWhiteBoardItemObject> finished = m_currentData;
-    appendToList(finished);
-    replaceCurrentItem();
+    appendToList(m_currentData);
+    fileCurrentItem();
     m_pendingItem = false;
-    // Painted once the item is no longer current, as every later frame paints it.
-    paintOntoCache(finished);
 }
 
 void KPWhiteBoardObject::do_undo()
 {
     KP_LOG_SCOPE();
     QMutexLocker lock(&m_mutex);
+    m_tools.finishErase();
     // Filed like any other finished item: a text box loses its editing frame
     // and cursor, or a later redo would bring them back for good.
     if (m_currentData && m_currentData->initialized()) {
         m_currentData->clearFocus();
         appendToList(m_currentData);
-        replaceCurrentItem();
+        fileCurrentItem();
     }
     KP_LOG(1, QStringLiteral("QQQV:do_undo:count=%1,index=%2")
                   .arg(m_undoStack->count())
                   .arg(m_undoStack->index()));
+    const int index = m_undoStack->index();
     m_undoStack->undo();
-    redrawPressureLayer();
-    invalidateCache();
+    if (m_undoStack->index() != index)
+        reportUndoStep(index - 1, true);
 }
 
 void KPWhiteBoardObject::do_redo()
 {
     KP_LOG_SCOPE();
     QMutexLocker lock(&m_mutex);
+    m_tools.finishErase();
     KP_LOG(1, QStringLiteral("QQQV:do_redo:count=%1,index=%2")
                   .arg(m_undoStack->count())
                   .arg(m_undoStack->index()));
+    const int index = m_undoStack->index();
     m_undoStack->redo();
-    redrawPressureLayer();
-    invalidateCache();
+    if (m_undoStack->index() != index)
+        reportUndoStep(index, false);
+}
+
+// Tells the compositor which items the step at this place of the history
+// hid or showed again.
+void KPWhiteBoardObject::reportUndoStep(int index, bool undone)
+{
+    const QUndoCommand *command = m_undoStack->command(index);
+    QList<QSharedPointer<KPWhiteBoardItemObject>> changed;
+    if (const auto *add = dynamic_cast<const KPAddUndoCommand *>(command)) {
+        changed = {add->item()};
+        m_compositor.itemsChanged(changed);
+    } else if (const auto *erase = dynamic_cast<const KPEraseUndoCommand *>(command)) {
+        changed = erase->items();
+        m_compositor.itemsChanged(changed);
+    } else if (const auto *clear = dynamic_cast<const KPClearUndoCommand *>(command)) {
+        changed = clear->items();
+        if (undone)
+            m_compositor.clearUndone(changed);
+        else
+            m_compositor.cleared(changed);
+    } else {
+        m_compositor.everythingChanged();
+    }
+    for (const auto &item : qAsConst(changed)) {
+        if (item && !item->pressurePoints().isEmpty()) {
+            redrawPressureLayer();
+            break;
+        }
+    }
 }
 
 // Pressure strokes are painted into their own layer as they are drawn, so
 // hiding or showing their items alone would leave the layer as it was: the
 // screen would keep an undone stroke that the scene no longer saves. After
-// undo and redo the layer is emptied and the visible strokes repaint into it
-// at the next composition.
+// undo and redo of a pressure stroke the layer is emptied and the visible
+// strokes repaint into it.
 void KPWhiteBoardObject::redrawPressureLayer()
 {
     if (!m_pressureLayerUsed || m_pressureLayer.isNull())
         return;
     m_pressureLayer.fill(Qt::transparent);
-    for (const auto &item : qAsConst(m_items)) {
-        if (item->visible() && !item->pressurePoints().isEmpty())
-            item->requestPressureRepaint();
-    }
-    repaintCurrentStroke();
+    repaintPressureStrokes();
+    m_compositor.requestFullFrame();
 }
 
 // A tablet stroke being drawn lives only in the layer until it is finished:
@@ -600,6 +578,7 @@ void KPWhiteBoardObject::do_clear()
     KP_LOG_SCOPE();
     QMutexLocker lock(&m_mutex);
     QList<QSharedPointer<KPWhiteBoardItemObject>> cleared;
+    m_tools.finishErase();
     m_pendingItem = false;
     for (const auto &item : qAsConst(m_items)) {
         if (item->visible())
@@ -611,16 +590,36 @@ void KPWhiteBoardObject::do_clear()
         m_currentData->clearFocus();
         cleared.append(m_currentData);
         m_items.append(m_currentData);
-        replaceCurrentItem();
+        fileCurrentItem();
     }
-    if (!cleared.isEmpty())
+    if (!cleared.isEmpty()) {
         m_undoStack->push(new KPClearUndoCommand(cleared));
+        m_compositor.cleared(cleared);
+    }
     if (!m_pressureLayer.isNull()) {
         m_pressureLayer = QPixmap();
         ensurePressureLayer();
         repaintCurrentStroke();
     }
-    invalidateCache();
+    m_compositor.requestFullFrame();
+}
+
+void KPWhiteBoardObject::eraseItems(const QList<QSharedPointer<KPWhiteBoardItemObject>> &items)
+{
+    bool pressure = false;
+    for (const auto &item : items) {
+        item->hide();
+        pressure = pressure || !item->pressurePoints().isEmpty();
+    }
+    if (pressure)
+        redrawPressureLayer();
+    m_compositor.itemsChanged(items);
+}
+
+void KPWhiteBoardObject::fileErase(const QList<QSharedPointer<KPWhiteBoardItemObject>> &items)
+{
+    KP_LOG(1, QStringLiteral("erased %1 items.").arg(items.size()));
+    m_undoStack->push(new KPEraseUndoCommand(items));
 }
 
 // ---- snapshots -------------------------------------------------------------------
@@ -628,7 +627,7 @@ void KPWhiteBoardObject::do_clear()
 QImage KPWhiteBoardObject::image() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_image;
+    return m_compositor.frame().convertToFormat(QImage::Format_RGBA8888);
 }
 
 QPixmap KPWhiteBoardObject::pressureLayer() const
@@ -664,7 +663,7 @@ int KPWhiteBoardObject::undoIndex() const
 bool KPWhiteBoardObject::hasTexture() const
 {
     QMutexLocker lock(&m_mutex);
-    return m_texture != nullptr;
+    return m_compositor.hasTexture();
 }
 
 bool KPWhiteBoardObject::isActive() const
@@ -734,7 +733,7 @@ void KPWhiteBoardObject::load(obs_data_t *settings)
     }
     obs_data_array_release(records);
     obs_data_release(content);
-    invalidateCache();
+    m_compositor.everythingChanged();
 }
 
 void KPWhiteBoardObject::setStatusData(obs_data_t *status)
@@ -761,5 +760,5 @@ void KPWhiteBoardObject::do_custom_callback(int command, obs_data_t *)
     default:
         break;
     }
-    m_needsCompose = true;
+    m_compositor.requestCompose();
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "kpboardcompositor.h"
+#include "kpboardscene.h"
 #include "kpitemproperty.h"
+#include "kppresentertools.h"
 
 #include <QImage>
 #include <QList>
@@ -17,17 +20,10 @@ class QPainter;
 class QUndoStack;
 
 // One drawing board: a canvas of a given size and background on which draw
-// items are composed into an RGBA image, uploaded to a texture and drawn as
-// the source's video.
-//
-// Composition is incremental. The finished, visible items are kept composed
-// over the background in a cached layer: a finished item is painted onto it
-// once, and only undo, redo, clear, load, reset, hidden handwriting, a new
-// background, scale or size rebuild it. A tick composes the frame only when
-// something changed (or a focused text box's cursor is due to blink), and
-// then only within the changed rectangle: the cache, the item being drawn and
-// the pressure layer, in that order. A tick with nothing changed neither
-// composes nor uploads.
+// items are made from pointer and tablet input, kept with their undo history,
+// saved and restored. What the source shows is composed by the board's
+// KPBoardCompositor, which the board tells what changed: an item finished,
+// items hidden or shown again by the history, a clear, or everything.
 //
 // Threads: the host ticks and renders on its graphics thread and delivers
 // settings, events and commands on others; m_mutex serialises them. Items run
@@ -62,6 +58,10 @@ public:
     virtual void do_custom_callback(int command, obs_data_t *settings);
 
     void do_video_tick();
+    // Advances the board's clock by a tick's seconds; the laser trail fades by it.
+    void advanceClock(double seconds);
+    // The source is hidden: the laser trail and the spotlight go.
+    void hidePointers();
     void setActive(bool active);
     void setSize(uint32_t width, uint32_t height);
     void setHideHandwriting(bool hide);
@@ -77,7 +77,7 @@ public:
     void pushList();
     void appendToList(const QSharedPointer<KPWhiteBoardItemObject> &item);
     // The whole frame is composed again from the cache at the next tick.
-    void requestRedraw() { m_fullFrame = true; m_needsCompose = true; }
+    void requestRedraw() { m_compositor.requestFullFrame(); }
     // This rectangle of the frame is composed again at the next tick.
     void markDirty(const QRectF &rect);
     void ensurePressureLayer();
@@ -90,7 +90,7 @@ public:
     quint32 background() const { return m_background; }
     bool hideHandwriting() const { return m_hideHandwriting; }
 
-    // Snapshots taken under the lock; never call them from an item.
+    // Snapshots taken under the lock (frames as straight RGBA); never call them from an item.
     QImage image() const;
     QPixmap pressureLayer() const;
     QSharedPointer<KPWhiteBoardItemObject> currentItem() const;
@@ -101,9 +101,19 @@ public:
     bool isActive() const;
 
     // What the ticks did so far: frames composed, cache rebuilds, uploads.
-    quint64 composedFrames() const { return m_composedFrames; }
-    quint64 cacheRebuilds() const { return m_cacheRebuilds; }
-    quint64 uploads() const { return m_uploads; }
+    quint64 composedFrames() const { return m_compositor.composedFrames(); }
+    quint64 cacheRebuilds() const { return m_compositor.cacheRebuilds(); }
+    quint64 uploads() const { return m_compositor.uploads(); }
+    // The places in items() of the items the compositor's index holds.
+    QVector<int> indexedItems() const;
+    // Bytes of the compositor's index and of the layer the latest clear kept.
+    qint64 indexBytes() const;
+    qint64 keptLayerBytes() const;
+    // The canvas a text box lays itself out over; for the items, under the lock.
+    const QImage &canvasFrame() const { return m_compositor.frame(); }
+    // Presenter tools drawn above the board; under no lock of the caller's.
+    void addOverlay(KPBoardCompositor::Overlay *overlay);
+    void removeOverlay(KPBoardCompositor::Overlay *overlay);
     // The frame composed from scratch, every item painted again, without
     // advancing a text cursor's blink: what the incremental frame must equal.
     QImage fullComposition();
@@ -127,19 +137,12 @@ protected:
     std::atomic<int> m_width{400};
     std::atomic<int> m_height{300};
     std::atomic<quint32> m_background{kInitialBackground};
-    std::atomic<bool> m_needsCompose{true};
     std::atomic<bool> m_hideHandwriting{false};
     std::atomic<bool> m_pendingItem{false};
     bool m_active = true;
-    std::atomic<bool> m_sizeChanged{true};
-    std::atomic<bool> m_cacheStale{true};
-    std::atomic<bool> m_fullFrame{true};
-    QImage m_image;
-    QImage m_cache;
-    QRect m_dirty;
-    QRect m_lastCurrentBounds;
+    // Reactivation asks every pressure stroke into the new layer.
+    bool m_pressureRepaintPending = false;
     QPixmap m_pressureLayer;
-    gs_texture_t *m_texture = nullptr;
     QUndoStack *m_undoStack = nullptr;
     mutable QMutex m_mutex;
     QSharedPointer<KPWhiteBoardItemObject> m_currentData;
@@ -147,27 +150,28 @@ protected:
     std::atomic<double> m_itemScale{1.0};
     bool m_shiftPressed = false;
     bool m_pressureLayerUsed = false;
-    std::atomic<quint64> m_composedFrames{0};
-    std::atomic<quint64> m_cacheRebuilds{0};
-    std::atomic<quint64> m_uploads{0};
+    KPPresenterTools m_tools{this};
 
 private:
     friend class KPWhiteBoardItemObject;
+    friend class KPPresenterTools;
+    friend class KPBoardScene;
 
     static bool isValidSide(long long side);
-    bool compose(bool *sizeChanged);
-    void invalidateCache();
-    static void prepare(QPainter *painter);
-    void paintFinishedItems(QImage *target, int flags);
-    void rebuildCache();
-    void paintOntoCache(const QSharedPointer<KPWhiteBoardItemObject> &item);
     QRect currentBounds() const;
     bool blinkDue() const;
     void paintLayers(QPainter *painter, int flags);
+    // Items the eraser touched leave the frame at once; the drag's step is filed on release.
+    void eraseItems(const QList<QSharedPointer<KPWhiteBoardItemObject>> &items);
+    void fileErase(const QList<QSharedPointer<KPWhiteBoardItemObject>> &items);
     void redrawPressureLayer();
     void repaintCurrentStroke();
-    void uploadTexture();
-    void destroyTexture();
+    void repaintPressureStrokes();
+    void fileCurrentItem();
+    void reportUndoStep(int index, bool undone);
+
+    KPBoardScene m_scene{this};
+    KPBoardCompositor m_compositor{&m_scene};
 
     KPWhiteBoardObject(const KPWhiteBoardObject &) = delete;
     KPWhiteBoardObject &operator=(const KPWhiteBoardObject &) = delete;

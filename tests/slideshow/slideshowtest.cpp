@@ -19,6 +19,8 @@
 
 #include <obs.hpp>
 
+#include <cstring>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -545,6 +547,40 @@ const KPImagePluginList *pictureOf(obs_source_t *slide)
     return static_cast<const KPImagePluginList *>(obs_obj_get_data(slide));
 }
 
+// Fires a slideshow's hotkey as a stock host does for a bound key.
+void fireHotkey(obs_source_t *source, const char *name)
+{
+    struct Search
+    {
+        obs_source_t *source;
+        const char *name;
+        obs_hotkey_id id = OBS_INVALID_HOTKEY_ID;
+    } search{source, name};
+    obs_enum_hotkeys(
+        [](void *data, obs_hotkey_id id, obs_hotkey_t *hotkey) {
+            auto *search = static_cast<Search *>(data);
+            auto *owner = static_cast<obs_weak_source_t *>(obs_hotkey_get_registerer(hotkey));
+            if (std::strcmp(obs_hotkey_get_name(hotkey), search->name) == 0
+                && obs_weak_source_references_source(owner, search->source))
+                search->id = id;
+            return true;
+        },
+        &search);
+    ASSERT_NE(search.id, OBS_INVALID_HOTKEY_ID) << name;
+    obs_key_combination_t key = {0, OBS_KEY_F12};
+    obs_hotkey_load_bindings(search.id, &key, 1);
+    obs_hotkey_inject_event(key, true);
+    obs_hotkey_inject_event(key, false);
+    obs_hotkey_load_bindings(search.id, nullptr, 0);
+    waitTicks();
+}
+
+QString fileOf(obs_source_t *source)
+{
+    OBSDataAutoRelease settings = obs_source_get_settings(source);
+    return QString::fromUtf8(obs_data_get_string(settings, "file"));
+}
+
 } // namespace
 
 TEST(SlideshowPictures, AFirstFillOfManyPicturesDecodesOnlyThePictureOnAir)
@@ -595,4 +631,73 @@ TEST(SlideshowPictures, HostilePicturesInAFolderShowNothingAndSpareTheOthers)
     const QImage frame = frameOf(ss, 30);
     ASSERT_EQ(frame.size(), QSize(200, 100));
     EXPECT_EQ(frame.pixelColor(100, 50), QColor(Qt::green));
+}
+
+TEST(SlideshowKeys, TheyWalkTheFileListStopAtTheEndsAndKeepEachPicturesDrawings)
+{
+    QTemporaryDir dir;
+    const QString title = picture(dir, QStringLiteral("title.png"), Qt::red);
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("deck")));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("empty")));
+    const QString b = picture(dir, QStringLiteral("deck/b.png"), Qt::blue);
+    const QString a = picture(dir, QStringLiteral("deck/a.png"), Qt::green);
+    picture(dir, QStringLiteral("deck/notes.txt"), Qt::green);
+    Slideshow ss;
+    OBSDataAutoRelease settings = obs_data_create();
+    OBSDataArrayAutoRelease list = obs_data_array_create();
+    for (const QString &entry : {title, dir.filePath(QStringLiteral("gone.png")), dir.filePath(QStringLiteral("deck")),
+                                 dir.filePath(QStringLiteral("empty"))}) {
+        OBSDataAutoRelease element = obs_data_create();
+        obs_data_set_string(element, "value", entry.toUtf8().constData());
+        obs_data_array_push_back(list, element);
+    }
+    obs_data_set_array(settings, "c_data_name_file_list", list);
+    ss.update(settings);
+    ss.show(title);
+    useTool(ss, title, 1);
+    drag(ss, {20, 20}, {120, 80});
+    ASSERT_TRUE(hasRectangle(frameOf(ss)));
+
+    KPLogCapture log;
+    const struct
+    {
+        const char *hotkey;
+        QString file;
+        QColor colour;
+    } steps[] = {
+        {"kp_ss_hotkey_previous", title, Qt::red}, {"kp_ss_hotkey_next", a, Qt::green},
+        {"kp_ss_hotkey_next", b, Qt::blue},        {"kp_ss_hotkey_next", b, Qt::blue},
+        {"kp_ss_hotkey_previous", a, Qt::green},   {"kp_ss_hotkey_first", title, Qt::red},
+        {"kp_ss_hotkey_last", b, Qt::blue},
+    };
+    for (const auto &step : steps) {
+        fireHotkey(ss.source(), step.hotkey);
+        EXPECT_EQ(fileOf(ss.source()), step.file) << step.hotkey;
+        EXPECT_EQ(frameOf(ss).pixelColor(150, 90), step.colour) << step.hotkey;
+    }
+    EXPECT_EQ(log.linesWithContent(QStringLiteral("slide list entry skipped, no such file: %1")
+                                       .arg(dir.filePath(QStringLiteral("gone.png")))).size(), 7);
+    EXPECT_EQ(log.linesWithContent(QStringLiteral("slide list entry skipped, no pictures in folder: %1")
+                                       .arg(dir.filePath(QStringLiteral("empty")))).size(), 7);
+    fireHotkey(ss.source(), "kp_ss_hotkey_first");
+    EXPECT_TRUE(hasRectangle(frameOf(ss)));
+}
+
+TEST(SlideshowKeys, WithoutAListTheyWalkThePicturesShownAndWithNothingTheyDoNothing)
+{
+    Slideshow empty;
+    fireHotkey(empty.source(), "kp_ss_hotkey_next");
+    EXPECT_EQ(fileOf(empty.source()), QString());
+
+    QTemporaryDir dir;
+    const QString red = picture(dir, QStringLiteral("red.png"), Qt::red);
+    const QString green = picture(dir, QStringLiteral("green.png"), Qt::green);
+    Slideshow ss;
+    ss.show(green);
+    ss.show(red);
+    for (const auto &step : {std::make_pair("kp_ss_hotkey_previous", green), std::make_pair("kp_ss_hotkey_previous", green),
+                             std::make_pair("kp_ss_hotkey_next", red)}) {
+        fireHotkey(ss.source(), step.first);
+        EXPECT_EQ(fileOf(ss.source()), step.second) << step.first;
+    }
 }

@@ -7,6 +7,7 @@
 #include "kpobstestenvironment.h"
 
 #include <QFile>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -82,6 +83,14 @@ public:
             XTestFakeKeyEvent(m_display, code, False, CurrentTime);
             settle();
         }
+    }
+
+    void key(KeySym symbol)
+    {
+        const KeyCode code = XKeysymToKeycode(m_display, symbol);
+        XTestFakeKeyEvent(m_display, code, True, CurrentTime);
+        XTestFakeKeyEvent(m_display, code, False, CurrentTime);
+        settle();
     }
 
 private:
@@ -224,4 +233,41 @@ TEST_F(ViewerTest, OpenBringsBackWhatWasSavedAndKeepsDrawing)
     ASSERT_EQ(items.size(), 2);
     EXPECT_EQ(items.first().toObject().value("kp_wb_data_startPoint_x").toInt(), 50);
     EXPECT_NEAR(items.last().toObject().value("kp_wb_data_startPoint_x").toInt(), 300, 2);
+}
+
+TEST_F(ViewerTest, PageKeysOverASlideshowMoveThroughItsList)
+{
+    QStringList pictures;
+    OBSDataArrayAutoRelease list = obs_data_array_create();
+    for (const char *name : {"one.png", "two.png"}) {
+        QImage picture(200, 100, QImage::Format_RGBA8888);
+        picture.fill(Qt::red);
+        pictures << m_dir.filePath(QLatin1String(name));
+        ASSERT_TRUE(picture.save(pictures.last()));
+        OBSDataAutoRelease entry = obs_data_create();
+        obs_data_set_string(entry, "value", pictures.last().toUtf8().constData());
+        obs_data_array_push_back(list, entry);
+    }
+    OBSDataAutoRelease settings = obs_data_create();
+    obs_data_set_array(settings, "c_data_name_file_list", list);
+    obs_data_set_string(settings, "file", pictures.first().toUtf8().constData());
+    OBSSourceAutoRelease slides = obs_source_create("kp_image_source", "slides", settings, nullptr);
+    obs_sceneitem_t *item = KPObsTestEnvironment::runtime().show(slides);
+    // The picture is decoded on a worker: keys reach the slideshow once it has a size.
+    for (int i = 0; i < 100 && obs_source_get_width(slides) == 0; ++i)
+        ASSERT_TRUE(KPObsTestEnvironment::runtime().waitTicks(1, 5000));
+    ASSERT_GT(obs_source_get_width(slides), 0u);
+    const auto file = [&] {
+        OBSDataAutoRelease now = obs_source_get_settings(slides);
+        return QString::fromUtf8(obs_data_get_string(now, "file"));
+    };
+    m_input.moveTo(screenPoint(QPointF(50, 50)));
+    const QList<QPair<KeySym, QString>> steps = {
+        {XK_Next, pictures[1]}, {XK_Next, pictures[1]}, {XK_Home, pictures[0]}, {XK_End, pictures[1]}, {XK_Prior, pictures[0]}};
+    for (const auto &step : steps) {
+        m_input.key(step.first);
+        ASSERT_TRUE(KPObsTestEnvironment::runtime().waitTicks(2, 5000));
+        EXPECT_EQ(file(), step.second) << step.first;
+    }
+    KPObsTestEnvironment::runtime().removeFromOutput(item);
 }

@@ -181,6 +181,63 @@ TEST(BoardVideo, ConcurrentEventsCommandsTicksAndRendersDoNotDeadlock)
     runtime().removeFromOutput(shown);
 }
 
+// The texture is cut into tiles: a board over several of them, translucent
+// and opaque ink on some and nothing on others, is drawn as its frame.
+// libobs's target holds premultiplied colour, so that is what is compared.
+TEST(BoardVideo, TheTiledTextureDrawsTheFrameAcrossTileBorders)
+{
+    registerBoardSource();
+    Data settings = boardSettings(KPWB::Draw_ITEM_TYPE_PEN_ALPHA, kTransparent, kRed, 20, 600, 420);
+    Source source(obs_source_create(kSourceId, "board", settings.get(), nullptr));
+    ASSERT_TRUE(source);
+    KPWhiteBoardObject &board = boardOf(source);
+    drag(board, {30, 240}, {560, 280});
+    board.setCurrentItemProperty({4, kRed, KPWB::DRAW_ITEM_TYPE_RECT});
+    drag(board, {250, 250}, {270, 270});
+    board.do_video_tick();
+    const QImage drawn = runtime().renderSource(source.get());
+    QImage expected = board.image().convertToFormat(QImage::Format_RGBA8888_Premultiplied);
+    expected.reinterpretAsFormat(QImage::Format_RGBA8888);
+    ASSERT_EQ(drawn.size(), expected.size());
+    int worst = 0;
+    for (int y = 0; y < drawn.height(); ++y) {
+        const uchar *a = drawn.constScanLine(y);
+        const uchar *b = expected.constScanLine(y);
+        for (int i = 0; i < drawn.width() * 4; ++i)
+            worst = qMax(worst, qAbs(int(a[i]) - int(b[i])));
+    }
+    EXPECT_LE(worst, 2);
+    EXPECT_TRUE(isInk(drawn, 260, 250));
+}
+
+// A transparent board (a picture's page) with nothing to show holds no
+// frame and no texture; the first stroke makes them, and undoing it or hiding
+// the handwriting drops them again.
+TEST(BoardVideo, AnEmptyOrHiddenTransparentBoardHoldsNoTexture)
+{
+    KPWhiteBoardObject board(nullptr);
+    board.updateWithSettings(boardSettings(KPWB::DRAW_ITEM_TYPE_RECT, kTransparent).get());
+    const auto shows = [&board] {
+        board.do_video_tick();
+        EXPECT_EQ(board.image().isNull(), !board.hasTexture());
+        return board.hasTexture();
+    };
+    EXPECT_FALSE(shows());
+    press(board, {20, 20});
+    move(board, {80, 60});
+    EXPECT_TRUE(shows());
+    release(board, {80, 60});
+    EXPECT_TRUE(shows());
+    board.setHideHandwriting(true);
+    EXPECT_FALSE(shows());
+    board.setHideHandwriting(false);
+    EXPECT_TRUE(shows());
+    board.do_undo();
+    EXPECT_FALSE(shows());
+    board.do_redo();
+    EXPECT_TRUE(shows());
+}
+
 // libobs ticks the board on its own thread: an idle board uploads nothing,
 // while a focused text box still composes when its cursor blinks, and only then.
 TEST(BoardVideo, IdleBoardUploadsNothingButAFocusedCursorStillBlinks)

@@ -51,23 +51,24 @@ TEST(ItemProperty, ColourTakesRedFromTheLowByteAndAlphaFromTheHighByte)
     EXPECT_EQ(KPUtilInterface::toQColor(0x00ff0000u), QColor(0, 0, 255, 0));
 }
 
-TEST(ItemProperty, PropertySheetListsEightTypesWithoutText)
+TEST(ItemProperty, PropertySheetListsElevenTypesWithoutText)
 {
     obs_properties_t *properties = obs_properties_create();
     KPUtilInterface::addProperties(properties);
     obs_property_t *size = obs_properties_get(properties, "kp_wb_draw_size");
     ASSERT_NE(size, nullptr);
     EXPECT_EQ(obs_property_int_min(size), 1);
-    EXPECT_EQ(obs_property_int_max(size), 20);
+    EXPECT_EQ(obs_property_int_max(size), 200);
     EXPECT_EQ(obs_property_get_type(obs_properties_get(properties, "kp_wb_draw_color")),
               OBS_PROPERTY_COLOR);
     obs_property_t *types = obs_properties_get(properties, "kp_wb_draw_type");
     ASSERT_NE(types, nullptr);
-    ASSERT_EQ(obs_property_list_item_count(types), 8u);
-    const long long expected[] = {0, 1, 2, 3, 4, 5, 6, 8};
-    for (size_t i = 0; i < 8; ++i)
+    const long long expected[] = {0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11};
+    ASSERT_EQ(obs_property_list_item_count(types), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i)
         EXPECT_EQ(obs_property_list_item_int(types, i), expected[i]);
     // Without a locale the captions are the names themselves.
     EXPECT_STREQ(obs_property_list_item_name(types, 7), "Draw_ITEM_TYPE_PEN_ALPHA");
+    EXPECT_STREQ(obs_property_list_item_name(types, 10), "DRAW_ITEM_TYPE_SPOTLIGHT");
     obs_properties_destroy(properties);
 }

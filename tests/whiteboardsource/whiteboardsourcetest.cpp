@@ -254,7 +254,11 @@ TEST(WhiteboardSource, DefaultsPropertiesAndNameComeFromTheModule)
     EXPECT_EQ(obs_property_int_max(width), 4096);
     EXPECT_STREQ(obs_property_description(width), "Width");
     EXPECT_EQ(obs_property_get_type(obs_properties_get(properties, "kp_wb_background")), OBS_PROPERTY_COLOR);
-    EXPECT_EQ(obs_property_list_item_count(obs_properties_get(properties, "kp_wb_draw_type")), 8u);
+    obs_property_t *tools = obs_properties_get(properties, "kp_wb_draw_type");
+    ASSERT_EQ(obs_property_list_item_count(tools), 11u);
+    EXPECT_STREQ(obs_property_list_item_name(tools, 8), "Eraser");
+    EXPECT_STREQ(obs_property_list_item_name(tools, 9), "Laser Pointer");
+    EXPECT_STREQ(obs_property_list_item_name(tools, 10), "Spotlight");
     obs_properties_destroy(properties);
 }
 
