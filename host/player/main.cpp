@@ -80,12 +80,20 @@ bool parseArguments(int argc, char **argv, Arguments *arguments, QString *error)
     return true;
 }
 
-// The build tree's plug-in first, then the installed one; empty lets libobs search.
+// A kp-host run from the build tree takes the build tree's plug-in; an
+// installed one takes the plug-in installed beside it, then the one at the
+// configured prefix. Empty lets libobs search.
 QString defaultPlugin()
 {
-    for (const QString &candidate : {QStringLiteral(KP_BUILD_PLUGIN_PATH), QStringLiteral(KP_INSTALLED_PLUGIN_PATH)}) {
+    const QString hostDir = QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath();
+    QStringList candidates;
+    if (hostDir == QFileInfo(QStringLiteral(KP_BUILD_HOST_DIR)).canonicalFilePath())
+        candidates << QStringLiteral(KP_BUILD_PLUGIN_PATH);
+    candidates << QDir(hostDir).filePath(QStringLiteral(KP_PLUGIN_FROM_BINDIR))
+               << QStringLiteral(KP_INSTALLED_PLUGIN_PATH);
+    for (const QString &candidate : candidates) {
         if (QFileInfo(candidate).isFile())
-            return candidate;
+            return QDir::cleanPath(candidate);
     }
     return QString();
 }
