@@ -8,11 +8,13 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QTabletEvent>
+#include <QThread>
 
 #include <obs.hpp>
 
@@ -47,6 +49,15 @@ void writeFile(const QString &path, const QByteArray &content)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
         throw KPStepError(QStringLiteral("cannot write %1").arg(path));
+}
+
+// An export a button started reports "running" in the source's status until
+// its files are written (or it failed).
+bool exportRunning(obs_source_t *source)
+{
+    // The host keeps the status record; it is not released here.
+    obs_data_t *status = kp_obs_get_source_status(source);
+    return qstrcmp(obs_data_get_string(status, "kp_export_state"), "running") == 0;
 }
 
 obs_mouse_event mouseEvent(const QJsonObject &step)
@@ -106,6 +117,7 @@ void KPHostPlayer::runStep(const QJsonObject &step)
         {"frames", &KPHostPlayer::frames},   {"render", &KPHostPlayer::render},
         {"hide", &KPHostPlayer::hide},       {"show", &KPHostPlayer::show},
         {"remove", &KPHostPlayer::remove},   {"hotkey", &KPHostPlayer::hotkey},
+        {"button", &KPHostPlayer::button},
     };
     (this->*steps.value(KPHostScript::text(step, "do")))(step);
 }
@@ -340,4 +352,26 @@ void KPHostPlayer::hotkey(const QJsonObject &step)
     if (id == OBS_INVALID_HOTKEY_ID)
         throw KPStepError(QStringLiteral("the source has no hotkey \"%1\"").arg(name));
     KPHostHotkeys::fire(id, KPHostScript::flag(step, "pressed", true));
+}
+
+void KPHostPlayer::button(const QJsonObject &step)
+{
+    obs_source_t *source = sourceFor(step);
+    const QString name = KPHostScript::text(step, "property");
+    obs_properties_t *properties = obs_source_properties(source);
+    obs_property_t *property = obs_properties_get(properties, name.toUtf8().constData());
+    const bool isButton = property && obs_property_get_type(property) == OBS_PROPERTY_BUTTON;
+    if (isButton)
+        obs_property_button_clicked(property, source);
+    obs_properties_destroy(properties);
+    if (!isButton)
+        throw KPStepError(QStringLiteral("the source has no button \"%1\"").arg(name));
+    const int bound = 60000;
+    QElapsedTimer timer;
+    timer.start();
+    while (exportRunning(source)) {
+        if (timer.elapsed() > bound)
+            throw KPStepError(QStringLiteral("the export did not finish within %1 ms").arg(bound));
+        QThread::msleep(10);
+    }
 }

@@ -56,6 +56,7 @@ private:
     void show(const QJsonObject &step);
     void remove(const QJsonObject &step);
     void hotkey(const QJsonObject &step);
+    void button(const QJsonObject &step);
 
     obs_source_t *createSource(const QString &name, const QString &type, obs_data_t *settings);
     Entry &entryFor(const QJsonObject &step);

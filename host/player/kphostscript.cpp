@@ -49,6 +49,7 @@ const Rules &stepRules()
         {"show", {{"name", Kind::String, true}}},
         {"remove", {{"name", Kind::String, true}}},
         {"hotkey", {{"name", Kind::String, true}, {"hotkey", Kind::String, true}, {"pressed", Kind::Bool, false}}},
+        {"button", {{"name", Kind::String, true}, {"property", Kind::String, true}}},
     };
     return rules;
 }

@@ -63,6 +63,9 @@ TEST(Player, FaultyStepsFailWithTheirIndexAndReason)
          "step 1 (mouse): field \"x\" must be from -2147483648 to 2147483647"},
         {R"({"steps": [{"do": "load", "name": "a", "type": "kp_source_whiteboard", "from": "array.json"}]})",
          "step 0 (load): array.json is not a settings record"},
+        {R"({"steps": [{"do": "create", "name": "wb", "type": "kp_source_whiteboard"},
+             {"do": "button", "name": "wb", "property": "kp_wb_width"}]})",
+         "step 1 (button): the source has no button \"kp_wb_width\""},
     };
     for (const auto &entry : cases) {
         QTemporaryDir dir;
