@@ -44,10 +44,13 @@ QHash<obs_source_t *, ExportState> &states()
 }
 
 // One export at a time: exports are rare and each may decode large pictures.
+// The thread ends with its export, and with it the font caches Qt keeps per
+// thread for the handout's captions, which a thread alive at exit would leave.
 QThreadPool &workers()
 {
     static QThreadPool pool;
     pool.setMaxThreadCount(1);
+    pool.setExpiryTimeout(0);
     return pool;
 }
 
