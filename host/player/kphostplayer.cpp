@@ -2,6 +2,7 @@
 
 #include "kphosthotkeys.h"
 #include "kphostscript.h"
+#include "kpscenefile.h"
 #include "kpobsext.h"
 #include "kpobsruntime.h"
 
@@ -117,7 +118,8 @@ void KPHostPlayer::runStep(const QJsonObject &step)
         {"frames", &KPHostPlayer::frames},   {"render", &KPHostPlayer::render},
         {"hide", &KPHostPlayer::hide},       {"show", &KPHostPlayer::show},
         {"remove", &KPHostPlayer::remove},   {"hotkey", &KPHostPlayer::hotkey},
-        {"button", &KPHostPlayer::button},
+        {"button", &KPHostPlayer::button},   {"save_scene", &KPHostPlayer::saveScene},
+        {"load_scene", &KPHostPlayer::loadScene}, {"render_output", &KPHostPlayer::renderOutput},
     };
     (this->*steps.value(KPHostScript::text(step, "do")))(step);
 }
@@ -125,7 +127,7 @@ void KPHostPlayer::runStep(const QJsonObject &step)
 void KPHostPlayer::releaseAll()
 {
     for (Entry &entry : m_sources) {
-        m_runtime.removeFromOutput(entry.item);
+        m_runtime.removeFromOutput(m_runtime.itemOf(entry.source));
         obs_source_release(entry.source);
     }
     m_sources.clear();
@@ -144,7 +146,7 @@ void KPHostPlayer::addSource(const QString &name, obs_source_t *source)
 {
     Entry entry;
     entry.source = source;
-    entry.item = m_runtime.show(source);
+    m_runtime.show(source);
     m_sources.insert(name, entry);
 }
 
@@ -321,27 +323,57 @@ void KPHostPlayer::render(const QJsonObject &step)
     obs_source_t *source = sourceFor(step);
     // The tick under way may have started before the previous step.
     waitTicks(2);
-    const QImage image = m_runtime.renderSource(source);
-    const QString out = KPHostScript::text(step, "out");
+    writeImage(m_runtime.renderSource(source), KPHostScript::text(step, "out"));
+}
+
+void KPHostPlayer::writeImage(const QImage &image, const QString &out)
+{
     if (image.isNull() || !image.save(out, "PNG"))
         throw KPStepError(QStringLiteral("cannot render to %1").arg(out));
 }
 
+void KPHostPlayer::renderOutput(const QJsonObject &step)
+{
+    waitTicks(2);
+    writeImage(m_runtime.renderSource(obs_scene_get_source(m_runtime.scene())), KPHostScript::text(step, "out"));
+}
+
+void KPHostPlayer::saveScene(const QJsonObject &step)
+{
+    QString error;
+    if (!KPSceneFile::save(m_runtime.scene(), KPHostScript::text(step, "out"), &error))
+        throw KPStepError(error);
+}
+
+// The scene's sources join the script's by their names.
+void KPHostPlayer::loadScene(const QJsonObject &step)
+{
+    QStringList names;
+    QString error;
+    if (!KPSceneFile::open(m_runtime.scene(), KPHostScript::text(step, "from"), &names, &error))
+        throw KPStepError(error);
+    for (const QString &name : qAsConst(names)) {
+        if (m_sources.contains(name))
+            throw KPStepError(QStringLiteral("source name \"%1\" is already used").arg(name));
+        m_sources.insert(name, Entry{obs_get_source_by_name(name.toUtf8().constData())});
+    }
+}
+
 void KPHostPlayer::hide(const QJsonObject &step)
 {
-    m_runtime.setVisible(entryFor(step).item, false);
+    m_runtime.setVisible(m_runtime.itemOf(sourceFor(step)), false);
 }
 
 void KPHostPlayer::show(const QJsonObject &step)
 {
-    m_runtime.setVisible(entryFor(step).item, true);
+    m_runtime.setVisible(m_runtime.itemOf(sourceFor(step)), true);
 }
 
 void KPHostPlayer::remove(const QJsonObject &step)
 {
     Entry entry = entryFor(step);
     m_sources.remove(KPHostScript::text(step, "name"));
-    m_runtime.removeFromOutput(entry.item);
+    m_runtime.removeFromOutput(m_runtime.itemOf(entry.source));
     obs_source_release(entry.source);
 }
 

@@ -50,6 +50,9 @@ const Rules &stepRules()
         {"remove", {{"name", Kind::String, true}}},
         {"hotkey", {{"name", Kind::String, true}, {"hotkey", Kind::String, true}, {"pressed", Kind::Bool, false}}},
         {"button", {{"name", Kind::String, true}, {"property", Kind::String, true}}},
+        {"save_scene", {{"out", Kind::String, true}}},
+        {"load_scene", {{"from", Kind::String, true}}},
+        {"render_output", {{"out", Kind::String, true}}},
     };
     return rules;
 }

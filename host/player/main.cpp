@@ -1,18 +1,22 @@
 // kp-host: runs the plug-in inside real libobs and plays a script of host actions,
 // or shows the output in a window to draw on by hand.
 //   kp-host play SCRIPT.json [--out DIR] [--plugin PATH]
-//   kp-host view [SCRIPT.json] [--out DIR] [--plugin PATH] [--screenshot PNG]
+//   kp-host view [SCRIPT.json | SCENE.json] [--out DIR] [--plugin PATH] [--screenshot PNG]
 
 #include "kphostlog.h"
 #include "kphostplayer.h"
 #include "kphostscript.h"
 #include "kphostviewer.h"
+#include "kpscenefile.h"
 #include "kpobsext.h"
 #include "kpobsruntime.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 
 #include <X11/Xlib.h>
@@ -23,7 +27,7 @@
 namespace {
 
 const char kUsage[] = "usage: kp-host play SCRIPT.json [--out DIR] [--plugin PATH]\n"
-                      "       kp-host view [SCRIPT.json] [--out DIR] [--plugin PATH] [--screenshot PNG]";
+                      "       kp-host view [SCRIPT.json | SCENE.json] [--out DIR] [--plugin PATH] [--screenshot PNG]";
 
 // Without a script the viewer shows one whiteboard filling the canvas, with a red pen.
 const char kDefaultViewScript[] = R"({"steps": [{"do": "create", "name": "whiteboard",
@@ -96,6 +100,26 @@ QString defaultPlugin()
             return QDir::cleanPath(candidate);
     }
     return QString();
+}
+
+// The viewer opens a scene file as a script of one step that loads it, on a
+// canvas of the scene's size.
+QByteArray sceneScript(const QString &path, const QSize &canvas)
+{
+    QJsonObject step{{"do", "load_scene"}, {"from", path}};
+    QJsonObject script{{"canvas", QJsonArray{canvas.width(), canvas.height()}}, {"steps", QJsonArray{step}}};
+    return QJsonDocument(script).toJson();
+}
+
+bool loadScript(const Arguments &arguments, KPHostScript *script, QString *error)
+{
+    if (arguments.script.isEmpty())
+        return script->parse(kDefaultViewScript, QStringLiteral("(default)"), error);
+    QFile file(arguments.script);
+    QSize canvas(1280, 720);
+    if (arguments.view && file.open(QIODevice::ReadOnly) && KPSceneFile::isScene(file.readAll(), &canvas))
+        return script->parse(sceneScript(arguments.script, canvas), arguments.script, error);
+    return script->load(arguments.script, error);
 }
 
 bool hasDisplay()
@@ -176,10 +200,7 @@ int main(int argc, char **argv)
     if (!parseArguments(argc, argv, &arguments, &error))
         return fail(error);
     KPHostScript script;
-    const bool loaded = arguments.script.isEmpty()
-                            ? script.parse(kDefaultViewScript, QStringLiteral("(default)"), &error)
-                            : script.load(arguments.script, &error);
-    if (!loaded)
+    if (!loadScript(arguments, &script, &error))
         return fail(error);
     if (!QDir().mkpath(arguments.outDir))
         return fail(QStringLiteral("cannot create output folder %1").arg(arguments.outDir));

@@ -66,6 +66,9 @@ TEST(Player, FaultyStepsFailWithTheirIndexAndReason)
         {R"({"steps": [{"do": "create", "name": "wb", "type": "kp_source_whiteboard"},
              {"do": "button", "name": "wb", "property": "kp_wb_width"}]})",
          "step 1 (button): the source has no button \"kp_wb_width\""},
+        {R"({"steps": [{"do": "load_scene", "from": "array.json"}]})", "step 0 (load_scene): array.json is not a scene file"},
+        {R"({"steps": [{"do": "load_scene", "from": "unknown.json"}]})",
+         "step 0 (load_scene): source \"x\" has the unknown type \"no_such_type\""},
     };
     for (const auto &entry : cases) {
         QTemporaryDir dir;
@@ -74,6 +77,10 @@ TEST(Player, FaultyStepsFailWithTheirIndexAndReason)
         ASSERT_TRUE(array.open(QIODevice::WriteOnly));
         array.write(R"([{"kp_wb_data": {"kp_wb_data_datas": []}}])");
         array.close();
+        QFile unknown(dir.filePath(QStringLiteral("out/unknown.json")));
+        ASSERT_TRUE(unknown.open(QIODevice::WriteOnly));
+        unknown.write(R"({"kp_scene": 1, "sources": [{"source": {"id": "no_such_type", "name": "x"}}]})");
+        unknown.close();
         const KPHostRun run = playHostScriptText(dir.path(), entry.first);
         EXPECT_NE(run.exitCode, 0) << entry.first.constData();
         const QStringList lines = run.standardError.split('\n', Qt::SkipEmptyParts);
