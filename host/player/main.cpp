@@ -5,6 +5,7 @@
 
 #include "kphostlog.h"
 #include "kphostplayer.h"
+#include "kphoststudio.h"
 #include "kphostscript.h"
 #include "kphostviewer.h"
 #include "kpscenefile.h"
@@ -161,6 +162,7 @@ int finish(KPObsRuntime &runtime, bool succeeded, const QString &error)
 bool showViewer(KPObsRuntime &runtime, const Arguments &arguments, QString *error)
 {
     KPHostViewer viewer(runtime);
+    KPHostStudio studio(viewer, runtime);
     viewer.show();
     if (!arguments.screenshot.isEmpty()) {
         QTimer::singleShot(1500, &viewer, [&] {
