@@ -118,6 +118,7 @@ TEST(Export, FolderThatCannotTakeTheExportWritesNothing)
 {
     const QList<QPair<QString, QString>> cases = {
         {"", "no export folder chosen"},
+        {"plain.txt", "cannot create the folder"},
         {"plain.txt/sub", "cannot create the folder"},
         {"/proc", "cannot write into /proc"},
     };
