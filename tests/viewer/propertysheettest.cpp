@@ -1,10 +1,14 @@
-// The viewer's property sheet built from the sheets sources register: every
-// source type of the plug-in and a type of the test's own that has every
-// kind of property libobs knows. Each field must be the right kind of widget
-// with the right range and value, and an edit must change that one setting.
+// The viewer's docks without a person at the keyboard. The property sheet
+// built from the sheets sources register: every source type of the plug-in
+// and a type of the test's own that has every kind of property libobs knows;
+// each field must be the right kind of widget with the right range and
+// value, and an edit must change that one setting. The sources panel acting
+// on the output's scene.
 
+#include "kphostdisplay.h"
 #include "kpobstestenvironment.h"
 #include "kppropertysheet.h"
+#include "kpsourcespanel.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -293,4 +297,65 @@ TEST(PropertySheet, ModifiedCallbacksButtonsAndBadValues)
     media_frames_per_second rate = {};
     EXPECT_TRUE(obs_data_get_frames_per_second(settings, "fps", &rate, nullptr));
     EXPECT_EQ(rate.numerator, 25u);
+}
+
+namespace {
+
+QStringList outputOrder(KPObsRuntime &runtime)
+{
+    QStringList names;
+    obs_scene_enum_items(
+        runtime.scene(),
+        [](obs_scene_t *, obs_sceneitem_t *item, void *data) {
+            static_cast<QStringList *>(data)->prepend(QString::fromUtf8(obs_source_get_name(obs_sceneitem_get_source(item))));
+            return true;
+        },
+        &names);
+    return names;
+}
+
+} // namespace
+
+// The sources panel acts on the output's scene: topmost first, as listed.
+TEST(SourcesPanel, AddRenameHideReorderStepAndRemove)
+{
+    KPObsRuntime &runtime = KPObsTestEnvironment::runtime();
+    KPHostDisplay display(runtime.scene());
+    KPSourcesPanel panel(runtime, &display);
+    QSignalSpy messages(&panel, &KPSourcesPanel::message);
+    obs_source_t *board = panel.addSource(QStringLiteral("kp_source_whiteboard"));
+    obs_source_t *slides = panel.addSource(QStringLiteral("kp_image_source"));
+    ASSERT_TRUE(board && slides);
+    EXPECT_EQ(display.focusedSource(), slides);
+    EXPECT_EQ(outputOrder(runtime), QStringList({"Image Slideshow 1", "Whiteboard 1"}));
+
+    auto *list = panel.findChild<QListWidget *>(QStringLiteral("sources"));
+    list->item(1)->setText(QStringLiteral("Image Slideshow 1"));
+    EXPECT_TRUE(messages.last()[0].toString().contains("is taken"));
+    list->item(1)->setText(QStringLiteral("board"));
+    QCoreApplication::processEvents();
+    EXPECT_STREQ(obs_source_get_name(board), "board");
+    list->item(1)->setCheckState(Qt::Unchecked);
+    EXPECT_FALSE(obs_sceneitem_visible(runtime.itemOf(board)));
+
+    list->setCurrentRow(1);
+    EXPECT_EQ(display.focusedSource(), board);
+    panel.moveSelected(OBS_ORDER_MOVE_UP);
+    EXPECT_EQ(outputOrder(runtime), QStringList({"board", "Image Slideshow 1"}));
+
+    OBSDataAutoRelease files = obs_data_create_from_json(
+        R"({"file": "b.png", "c_data_name_file_list": [{"value": "a.png"}, {"value": "b.png"}, {"value": "c.png"}]})");
+    obs_source_update(slides, files);
+    display.setFocusedSource(slides);
+    panel.stepSlideshow(1);
+    OBSDataAutoRelease stepped = obs_source_get_settings(slides);
+    EXPECT_STREQ(obs_data_get_string(stepped, "file"), "c.png");
+    panel.stepSlideshow(1);
+    OBSDataAutoRelease wrapped = obs_source_get_settings(slides);
+    EXPECT_STREQ(obs_data_get_string(wrapped, "file"), "a.png");
+
+    panel.removeSelected();
+    display.setFocusedSource(board);
+    panel.removeSelected();
+    EXPECT_TRUE(outputOrder(runtime).isEmpty());
 }
