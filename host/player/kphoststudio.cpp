@@ -8,11 +8,14 @@
 #include <QDockWidget>
 #include <QScrollArea>
 #include <QStatusBar>
+#include <QTimer>
 
 namespace {
 
 const int kMessageMs = 10000;
 const int kDockWidth = 320;
+// How often the sheet looks for settings changed by the tool bar or hotkeys.
+const int kRefreshMs = 500;
 
 QDockWidget *dock(KPHostViewer &viewer, const QString &title, QWidget *content, Qt::DockWidgetArea area)
 {
@@ -39,6 +42,9 @@ KPHostStudio::KPHostStudio(KPHostViewer &viewer, KPObsRuntime &runtime)
     connect(m_sources, &KPSourcesPanel::message, this, &KPHostStudio::showMessage);
     connect(viewer.display(), &KPHostDisplay::focusedSourceChanged, this, &KPHostStudio::followFocus);
     followFocus();
+    auto *timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, m_sheet, &KPPropertySheet::refreshIfChanged);
+    timer->start(kRefreshMs);
     viewer.resize(viewer.width() + 2 * kDockWidth, viewer.height() + 160);
 }
 

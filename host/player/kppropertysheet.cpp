@@ -2,6 +2,7 @@
 
 #include "kppropertyfield.h"
 
+#include <QApplication>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -65,6 +66,15 @@ void KPPropertySheet::refetch()
     rebuild();
 }
 
+void KPPropertySheet::refreshIfChanged()
+{
+    if (!m_source || m_rebuildPending)
+        return;
+    OBSDataAutoRelease current = settings();
+    if (obs_data_get_json(current) != m_shown && !isAncestorOf(QApplication::focusWidget()))
+        refetch();
+}
+
 void KPPropertySheet::clearForm()
 {
     delete m_form;
@@ -88,6 +98,7 @@ void KPPropertySheet::rebuild()
 void KPPropertySheet::addFields(obs_properties_t *properties, QFormLayout *form)
 {
     OBSDataAutoRelease current = settings();
+    m_shown = obs_data_get_json(current);
     for (obs_property_t *p = obs_properties_first(properties); p; obs_property_next(&p)) {
         if (!obs_property_visible(p))
             continue;
@@ -126,6 +137,7 @@ void KPPropertySheet::apply(obs_property_t *property, const std::function<void(o
     write(change);
     obs_source_update(m_source, change);
     OBSDataAutoRelease current = settings();
+    m_shown = obs_data_get_json(current);
     if (obs_property_modified(property, current))
         scheduleRebuild();
     emit changed();

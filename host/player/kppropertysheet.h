@@ -32,6 +32,9 @@ public:
     void press(obs_property_t *property);
     // The source's settings now, defaults included.
     OBSDataAutoRelease settings() const;
+    // Shows settings changed elsewhere (the tool bar, a hotkey), unless the
+    // user is editing a field of the sheet.
+    void refreshIfChanged();
 
 signals:
     // What the user should read in the status line (bad values, failures).
@@ -50,4 +53,5 @@ private:
     obs_properties_t *m_properties = nullptr;
     QWidget *m_form = nullptr;
     bool m_rebuildPending = false;
+    QByteArray m_shown; // the settings the fields show, as JSON
 };

@@ -277,6 +277,12 @@ TEST(PropertySheet, ModifiedCallbacksButtonsAndBadValues)
     QCoreApplication::processEvents();
     EXPECT_EQ(sheet.findChild<QLineEdit *>("secret"), nullptr);
 
+    // A change made elsewhere reaches the sheet.
+    OBSDataAutoRelease elsewhere = obs_data_create_from_json(R"({"count": 4})");
+    obs_source_update(source, elsewhere);
+    sheet.refreshIfChanged();
+    EXPECT_EQ(sheet.findChild<QSpinBox *>("count")->value(), 4);
+
     const int presses = g_presses;
     auto *go = sheet.findChild<QPushButton *>("go");
     EXPECT_EQ(go->toolTip(), "Presses go");
