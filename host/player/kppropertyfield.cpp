@@ -49,7 +49,7 @@ W *named(W *widget, obs_property_t *p)
     return widget;
 }
 
-// The editor beside its helpers (a browse button, a value label) in one row.
+// The editor and what goes with it (a browse button, a value label) in one row.
 QWidget *row(std::initializer_list<QWidget *> parts)
 {
     auto *box = new QWidget;
