@@ -17,6 +17,7 @@ PACKAGES=(
     clang libclang-rt-14-dev
     libxtst-dev
     dpkg-dev
+    poppler-utils
 )
 
 missing=()

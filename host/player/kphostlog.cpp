@@ -6,6 +6,10 @@ namespace {
 
 KPHostLog *g_log = nullptr;
 
+// The plug-in hands each of its lines to libobs's log and then to Qt's debug
+// stream on the same thread; both end here, and the file takes the line once.
+thread_local QByteArray t_lastLibobsLine;
+
 } // namespace
 
 KPHostLog::KPHostLog(const QString &path) : m_file(path)
@@ -27,13 +31,19 @@ void KPHostLog::onLibobsLine(int level, const char *format, va_list args, void *
 {
     char buffer[8192];
     std::vsnprintf(buffer, sizeof(buffer), format, args);
+    t_lastLibobsLine = buffer;
     static_cast<KPHostLog *>(param)->write(buffer, level <= LOG_ERROR);
 }
 
 void KPHostLog::onQtMessage(QtMsgType type, const QMessageLogContext &, const QString &message)
 {
+    const QByteArray line = message.toLocal8Bit();
+    if (line == t_lastLibobsLine) {
+        t_lastLibobsLine.clear();
+        return;
+    }
     if (g_log)
-        g_log->write(message.toLocal8Bit(), type == QtCriticalMsg || type == QtFatalMsg);
+        g_log->write(line, type == QtCriticalMsg || type == QtFatalMsg);
 }
 
 void KPHostLog::write(const QByteArray &line, bool error)

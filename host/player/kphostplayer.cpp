@@ -2,18 +2,21 @@
 
 #include "kphosthotkeys.h"
 #include "kphostscript.h"
+#include "kpscenefile.h"
 #include "kpobsext.h"
 #include "kpobsruntime.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTabletEvent>
+#include <QThread>
 
 #include <obs.hpp>
 
@@ -48,6 +51,15 @@ void writeFile(const QString &path, const QByteArray &content)
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(content) != content.size())
         throw KPStepError(QStringLiteral("cannot write %1").arg(path));
+}
+
+// An export a button started reports "running" in the source's status until
+// its files are written (or it failed).
+bool exportRunning(obs_source_t *source)
+{
+    // The host keeps the status record; it is not released here.
+    obs_data_t *status = kp_obs_get_source_status(source);
+    return qstrcmp(obs_data_get_string(status, "kp_export_state"), "running") == 0;
 }
 
 obs_mouse_event mouseEvent(const QJsonObject &step)
@@ -108,6 +120,8 @@ void KPHostPlayer::runStep(const QJsonObject &step)
         {"hide", &KPHostPlayer::hide},       {"show", &KPHostPlayer::show},
         {"remove", &KPHostPlayer::remove},   {"hotkey", &KPHostPlayer::hotkey},
         {"stats", &KPHostPlayer::stats},
+        {"button", &KPHostPlayer::button},   {"save_scene", &KPHostPlayer::saveScene},
+        {"load_scene", &KPHostPlayer::loadScene}, {"render_output", &KPHostPlayer::renderOutput},
     };
     (this->*steps.value(KPHostScript::text(step, "do")))(step);
 }
@@ -115,7 +129,7 @@ void KPHostPlayer::runStep(const QJsonObject &step)
 void KPHostPlayer::releaseAll()
 {
     for (Entry &entry : m_sources) {
-        m_runtime.removeFromOutput(entry.item);
+        m_runtime.removeFromOutput(m_runtime.itemOf(entry.source));
         obs_source_release(entry.source);
     }
     m_sources.clear();
@@ -134,7 +148,7 @@ void KPHostPlayer::addSource(const QString &name, obs_source_t *source)
 {
     Entry entry;
     entry.source = source;
-    entry.item = m_runtime.show(source);
+    m_runtime.show(source);
     m_sources.insert(name, entry);
 }
 
@@ -319,27 +333,57 @@ void KPHostPlayer::render(const QJsonObject &step)
     obs_source_t *source = sourceFor(step);
     // The tick under way may have started before the previous step.
     waitTicks(2);
-    const QImage image = m_runtime.renderSource(source);
-    const QString out = KPHostScript::text(step, "out");
+    writeImage(m_runtime.renderSource(source), KPHostScript::text(step, "out"));
+}
+
+void KPHostPlayer::writeImage(const QImage &image, const QString &out)
+{
     if (image.isNull() || !image.save(out, "PNG"))
         throw KPStepError(QStringLiteral("cannot render to %1").arg(out));
 }
 
+void KPHostPlayer::renderOutput(const QJsonObject &step)
+{
+    waitTicks(2);
+    writeImage(m_runtime.renderSource(obs_scene_get_source(m_runtime.scene())), KPHostScript::text(step, "out"));
+}
+
+void KPHostPlayer::saveScene(const QJsonObject &step)
+{
+    QString error;
+    if (!KPSceneFile::save(m_runtime.scene(), KPHostScript::text(step, "out"), &error))
+        throw KPStepError(error);
+}
+
+// The scene's sources join the script's by their names.
+void KPHostPlayer::loadScene(const QJsonObject &step)
+{
+    QStringList names;
+    QString error;
+    if (!KPSceneFile::open(m_runtime.scene(), KPHostScript::text(step, "from"), &names, &error))
+        throw KPStepError(error);
+    for (const QString &name : qAsConst(names)) {
+        if (m_sources.contains(name))
+            throw KPStepError(QStringLiteral("source name \"%1\" is already used").arg(name));
+        m_sources.insert(name, Entry{obs_get_source_by_name(name.toUtf8().constData())});
+    }
+}
+
 void KPHostPlayer::hide(const QJsonObject &step)
 {
-    m_runtime.setVisible(entryFor(step).item, false);
+    m_runtime.setVisible(m_runtime.itemOf(sourceFor(step)), false);
 }
 
 void KPHostPlayer::show(const QJsonObject &step)
 {
-    m_runtime.setVisible(entryFor(step).item, true);
+    m_runtime.setVisible(m_runtime.itemOf(sourceFor(step)), true);
 }
 
 void KPHostPlayer::remove(const QJsonObject &step)
 {
     Entry entry = entryFor(step);
     m_sources.remove(KPHostScript::text(step, "name"));
-    m_runtime.removeFromOutput(entry.item);
+    m_runtime.removeFromOutput(m_runtime.itemOf(entry.source));
     obs_source_release(entry.source);
 }
 
@@ -350,4 +394,26 @@ void KPHostPlayer::hotkey(const QJsonObject &step)
     if (id == OBS_INVALID_HOTKEY_ID)
         throw KPStepError(QStringLiteral("the source has no hotkey \"%1\"").arg(name));
     KPHostHotkeys::fire(id, KPHostScript::flag(step, "pressed", true));
+}
+
+void KPHostPlayer::button(const QJsonObject &step)
+{
+    obs_source_t *source = sourceFor(step);
+    const QString name = KPHostScript::text(step, "property");
+    obs_properties_t *properties = obs_source_properties(source);
+    obs_property_t *property = obs_properties_get(properties, name.toUtf8().constData());
+    const bool isButton = property && obs_property_get_type(property) == OBS_PROPERTY_BUTTON;
+    if (isButton)
+        obs_property_button_clicked(property, source);
+    obs_properties_destroy(properties);
+    if (!isButton)
+        throw KPStepError(QStringLiteral("the source has no button \"%1\"").arg(name));
+    const int bound = 60000;
+    QElapsedTimer timer;
+    timer.start();
+    while (exportRunning(source)) {
+        if (timer.elapsed() > bound)
+            throw KPStepError(QStringLiteral("the export did not finish within %1 ms").arg(bound));
+        QThread::msleep(10);
+    }
 }

@@ -27,10 +27,11 @@ public:
     void releaseAll();
 
 private:
+    // The output's item is looked up when needed: the viewer's sources panel
+    // may have removed it, or the scene file replaced it, meanwhile.
     struct Entry
     {
         obs_source_t *source = nullptr;
-        obs_sceneitem_t *item = nullptr;
     };
     using Step = void (KPHostPlayer::*)(const QJsonObject &);
 
@@ -57,12 +58,17 @@ private:
     void remove(const QJsonObject &step);
     void hotkey(const QJsonObject &step);
     void stats(const QJsonObject &step);
+    void button(const QJsonObject &step);
+    void saveScene(const QJsonObject &step);
+    void loadScene(const QJsonObject &step);
+    void renderOutput(const QJsonObject &step);
 
     obs_source_t *createSource(const QString &name, const QString &type, obs_data_t *settings);
     Entry &entryFor(const QJsonObject &step);
     obs_source_t *sourceFor(const QJsonObject &step) { return entryFor(step).source; }
     void addSource(const QString &name, obs_source_t *source);
     void waitTicks(quint64 count);
+    void writeImage(const QImage &image, const QString &out);
 
     KPObsRuntime &m_runtime;
     QMap<QString, Entry> m_sources;

@@ -50,6 +50,10 @@ const Rules &stepRules()
         {"remove", {{"name", Kind::String, true}}},
         {"hotkey", {{"name", Kind::String, true}, {"hotkey", Kind::String, true}, {"pressed", Kind::Bool, false}}},
         {"stats", {{"out", Kind::String, true}}},
+        {"button", {{"name", Kind::String, true}, {"property", Kind::String, true}}},
+        {"save_scene", {{"out", Kind::String, true}}},
+        {"load_scene", {{"from", Kind::String, true}}},
+        {"render_output", {{"out", Kind::String, true}}},
     };
     return rules;
 }

@@ -166,6 +166,13 @@ void KPObsRuntime::removeFromOutput(obs_sceneitem_t *item)
         obs_sceneitem_remove(item);
 }
 
+obs_sceneitem_t *KPObsRuntime::itemOf(obs_source_t *source) const
+{
+    obs_sceneitem_t *item = m_scene && source ? obs_scene_sceneitem_from_source(m_scene, source) : nullptr;
+    obs_sceneitem_release(item);
+    return item;
+}
+
 void KPObsRuntime::onTick(void *param, float)
 {
     static_cast<KPObsRuntime *>(param)->m_ticks.fetch_add(1);

@@ -46,6 +46,8 @@ public:
     obs_sceneitem_t *show(obs_source_t *source);
     void setVisible(obs_sceneitem_t *item, bool visible);
     void removeFromOutput(obs_sceneitem_t *item);
+    // The source's item on the output, null when it has none; the scene keeps it.
+    obs_sceneitem_t *itemOf(obs_source_t *source) const;
 
     // The scene shown on the output.
     obs_scene_t *scene() const { return m_scene; }

@@ -1,18 +1,23 @@
 // kp-host: runs the plug-in inside real libobs and plays a script of host actions,
 // or shows the output in a window to draw on by hand.
 //   kp-host play SCRIPT.json [--out DIR] [--plugin PATH]
-//   kp-host view [SCRIPT.json] [--out DIR] [--plugin PATH] [--screenshot PNG]
+//   kp-host view [SCRIPT.json | SCENE.json] [--out DIR] [--plugin PATH] [--screenshot PNG]
 
 #include "kphostlog.h"
 #include "kphostplayer.h"
+#include "kphoststudio.h"
 #include "kphostscript.h"
 #include "kphostviewer.h"
+#include "kpscenefile.h"
 #include "kpobsext.h"
 #include "kpobsruntime.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTimer>
 
 #include <X11/Xlib.h>
@@ -23,7 +28,7 @@
 namespace {
 
 const char kUsage[] = "usage: kp-host play SCRIPT.json [--out DIR] [--plugin PATH]\n"
-                      "       kp-host view [SCRIPT.json] [--out DIR] [--plugin PATH] [--screenshot PNG]";
+                      "       kp-host view [SCRIPT.json | SCENE.json] [--out DIR] [--plugin PATH] [--screenshot PNG]";
 
 // Without a script the viewer shows one whiteboard filling the canvas, with a red pen.
 const char kDefaultViewScript[] = R"({"steps": [{"do": "create", "name": "whiteboard",
@@ -80,14 +85,42 @@ bool parseArguments(int argc, char **argv, Arguments *arguments, QString *error)
     return true;
 }
 
-// The build tree's plug-in first, then the installed one; empty lets libobs search.
+// A kp-host run from the build tree takes the build tree's plug-in; an
+// installed one takes the plug-in installed beside it, then the one at the
+// configured prefix. Empty lets libobs search.
 QString defaultPlugin()
 {
-    for (const QString &candidate : {QStringLiteral(KP_BUILD_PLUGIN_PATH), QStringLiteral(KP_INSTALLED_PLUGIN_PATH)}) {
+    const QString hostDir = QFileInfo(QCoreApplication::applicationDirPath()).canonicalFilePath();
+    QStringList candidates;
+    if (hostDir == QFileInfo(QStringLiteral(KP_BUILD_HOST_DIR)).canonicalFilePath())
+        candidates << QStringLiteral(KP_BUILD_PLUGIN_PATH);
+    candidates << QDir(hostDir).filePath(QStringLiteral(KP_PLUGIN_FROM_BINDIR))
+               << QStringLiteral(KP_INSTALLED_PLUGIN_PATH);
+    for (const QString &candidate : candidates) {
         if (QFileInfo(candidate).isFile())
-            return candidate;
+            return QDir::cleanPath(candidate);
     }
     return QString();
+}
+
+// The viewer opens a scene file as a script of one step that loads it, on a
+// canvas of the scene's size.
+QByteArray sceneScript(const QString &path, const QSize &canvas)
+{
+    QJsonObject step{{"do", "load_scene"}, {"from", path}};
+    QJsonObject script{{"canvas", QJsonArray{canvas.width(), canvas.height()}}, {"steps", QJsonArray{step}}};
+    return QJsonDocument(script).toJson();
+}
+
+bool loadScript(const Arguments &arguments, KPHostScript *script, QString *error)
+{
+    if (arguments.script.isEmpty())
+        return script->parse(kDefaultViewScript, QStringLiteral("(default)"), error);
+    QFile file(arguments.script);
+    QSize canvas(1280, 720);
+    if (arguments.view && file.open(QIODevice::ReadOnly) && KPSceneFile::isScene(file.readAll(), &canvas))
+        return script->parse(sceneScript(arguments.script, canvas), arguments.script, error);
+    return script->load(arguments.script, error);
 }
 
 bool hasDisplay()
@@ -129,6 +162,7 @@ int finish(KPObsRuntime &runtime, bool succeeded, const QString &error)
 bool showViewer(KPObsRuntime &runtime, const Arguments &arguments, QString *error)
 {
     KPHostViewer viewer(runtime);
+    KPHostStudio studio(viewer, runtime);
     viewer.show();
     if (!arguments.screenshot.isEmpty()) {
         QTimer::singleShot(1500, &viewer, [&] {
@@ -168,10 +202,7 @@ int main(int argc, char **argv)
     if (!parseArguments(argc, argv, &arguments, &error))
         return fail(error);
     KPHostScript script;
-    const bool loaded = arguments.script.isEmpty()
-                            ? script.parse(kDefaultViewScript, QStringLiteral("(default)"), &error)
-                            : script.load(arguments.script, &error);
-    if (!loaded)
+    if (!loadScript(arguments, &script, &error))
         return fail(error);
     if (!QDir().mkpath(arguments.outDir))
         return fail(QStringLiteral("cannot create output folder %1").arg(arguments.outDir));

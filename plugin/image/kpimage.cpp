@@ -1,5 +1,6 @@
 #include "kpimage.h"
 
+#include "kpannotationexporter.h"
 #include "kpimageplugin.h"
 #include "kpboardhotkeys.h"
 #include "kpimagepluginlist.h"
@@ -224,6 +225,7 @@ obs_properties_t *kp_image_source_properties(void *data)
                             folder.isEmpty() ? nullptr : folder.constData());
     if (list)
         KPWhiteBoardObject::addProperties(properties, true);
+    KPAnnotationExporter::addProperties(properties, list ? list->source : nullptr);
     return properties;
 }
 
@@ -380,8 +382,10 @@ void kp_image_key_click(void *data, const obs_key_event *event, bool keyUp)
 void kp_image_status(void *data, obs_data_t *status)
 {
     KP_LOG_SCOPE();
-    if (KPImagePluginList *list = listOf(data))
+    if (KPImagePluginList *list = listOf(data)) {
         list->status(status);
+        KPAnnotationExporter::addStatus(list->source, status);
+    }
 }
 
 void kp_image_do_custom_callback(void *data, int command, obs_data_t *settings)

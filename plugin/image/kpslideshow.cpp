@@ -1,5 +1,6 @@
 #include "kpslideshow.h"
 
+#include "kpannotationexporter.h"
 #include "kpboardhotkeys.h"
 #include "kpfolderscan.h"
 #include "kpimage.h"
@@ -632,6 +633,7 @@ obs_properties_t *ss_properties(void *data)
     const QByteArray fileFolder = defaultFolder(ss, false);
     obs_properties_add_path(properties, "file", obs_module_text("File"), OBS_PATH_FILE, kImageFilter,
                             orNull(fileFolder));
+    KPAnnotationExporter::addProperties(properties, ss ? ss->source : nullptr);
     return properties;
 }
 
@@ -797,6 +799,7 @@ void ss_image_status(void *data, obs_data_t *status)
             obs_data_apply(status, kp_obs_get_source_status(slide));
         obs_source_release(slide);
     }
+    KPAnnotationExporter::addStatus(ss->source, status);
 }
 
 void ss_image_do_custom_callback(void *data, int command, obs_data_t *settings)

@@ -1,5 +1,6 @@
 #include "kpwhiteboard.h"
 
+#include "kpannotationexporter.h"
 #include "kpboardhotkeys.h"
 #include "kplog.h"
 #include "kputilinterface.h"
@@ -79,11 +80,12 @@ void kp_source_whiteboard_defaults(obs_data_t *settings)
     KPUtilInterface::setDefaults(settings);
 }
 
-obs_properties_t *kp_source_whiteboard_properties(void *)
+obs_properties_t *kp_source_whiteboard_properties(void *data)
 {
     KP_LOG(1, kEntryMark);
     obs_properties_t *properties = obs_properties_create();
     KPWhiteBoardObject::addProperties(properties, false);
+    KPAnnotationExporter::addProperties(properties, data ? boardOf(data)->source() : nullptr);
     return properties;
 }
 
@@ -173,8 +175,10 @@ void kp_key_click(void *data, const obs_key_event *event, bool keyUp)
 void kp_source_whiteboard_status(void *data, obs_data_t *status)
 {
     KP_LOG(1, kEntryMark);
-    if (KPWhiteBoardObject *board = boardOf(data))
+    if (KPWhiteBoardObject *board = boardOf(data)) {
         board->setStatusData(status);
+        KPAnnotationExporter::addStatus(board->source(), status);
+    }
 }
 
 void kp_source_whiteboard_do_custom_callback(void *data, int command, obs_data_t *settings)

@@ -85,6 +85,7 @@ public:
     bool isShiftPressed() const { return m_shiftPressed; }
 
     // Lock-free reads, safe from any thread.
+    obs_source_t *source() const { return m_source; }
     int width() const { return m_width; }
     int height() const { return m_height; }
     quint32 background() const { return m_background; }

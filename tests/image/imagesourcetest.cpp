@@ -365,7 +365,7 @@ TEST(ImageSourceType, NamesDefaultsAndPropertySheets)
         return list;
     };
     obs_properties_t *typeSheet = obs_get_source_properties(kMulti);
-    EXPECT_EQ(names(typeSheet), QStringList({"file"}));
+    EXPECT_EQ(names(typeSheet), QStringList({"file", "kp_export_folder", "kp_export"}));
     obs_property_t *file = obs_properties_get(typeSheet, "file");
     EXPECT_STREQ(obs_property_path_filter(file),
                  "All formats (*.bmp *.tga *.png *.jpeg *.jpg *.gif);;BMP Files (*.bmp);;Targa Files (*.tga);;"
@@ -376,7 +376,7 @@ TEST(ImageSourceType, NamesDefaultsAndPropertySheets)
     ImageSource image(kMulti, fileSettings(QStringLiteral("C:\\pictures\\a.png")));
     obs_properties_t *sheet = obs_source_properties(image.source());
     EXPECT_EQ(names(sheet), QStringList({"file", "kp_wb_hideHandwriting", "kp_wb_draw_color", "kp_wb_draw_size",
-                                         "kp_wb_draw_type"}));
+                                         "kp_wb_draw_type", "kp_export_folder", "kp_export"}));
     EXPECT_STREQ(obs_property_path_default_path(obs_properties_get(sheet, "file")), "C:/pictures/");
     obs_properties_destroy(sheet);
 }

@@ -12,9 +12,13 @@ locale="$prefix/share/obs/obs-plugins/kp-source/locale/en-US.ini"
 [ -f "$locale" ] || { echo "no locale at $locale"; exit 1; }
 
 out="$prefix/out"
-"$prefix/bin/kp-host" play "$script" --out "$out" --plugin "$module"
+# No --plugin: the installed host program must choose the installed plug-in,
+# not the build tree's it was compiled beside.
+"$prefix/bin/kp-host" play "$script" --out "$out"
 
 grep -q "Loading module: kp-source.so" "$out/kp-host.log"
+grep -q "plug-in $(cd "$(dirname "$module")" && pwd)/kp-source.so," "$out/kp-host.log" \
+    || { echo "installed plug-in not chosen"; grep "plug-in" "$out/kp-host.log"; exit 1; }
 # The data folder with the locale was found where libobs keeps plug-in data.
 grep -q "data folder $(cd "$prefix/share/obs/obs-plugins/kp-source" && pwd)" "$out/kp-host.log" \
     || { echo "installed data folder not used"; grep "data folder" "$out/kp-host.log"; exit 1; }

@@ -27,14 +27,18 @@ int distinctColours(const QImage &image)
 
 } // namespace
 
-TEST(Player, ScriptWithoutSourcesRunsAndShutsDownWithoutLeaks)
+TEST(Player, ScriptRunsAndShutsDownWithoutLeaksLoggingEachLineOnce)
 {
     QTemporaryDir dir;
     const KPHostRun run = playHostScriptText(dir.path(), R"({"canvas": [320, 240], "steps": [
+        {"do": "create", "name": "wb", "type": "kp_source_whiteboard"},
         {"do": "frames", "count": 2}, {"do": "clipboard", "text": "x"}]})");
     EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
     EXPECT_TRUE(run.log.contains(QStringLiteral("Loading module: kp-source.so")));
     EXPECT_TRUE(run.log.contains(QStringLiteral("Number of memory leaks: 0"))) << run.log.toStdString();
+    // The plug-in's lines reach the host through libobs and through Qt.
+    for (const char *function : {"[FUN=void* kp_source_whiteboard_create(", "[FUN=void kp_source_whiteboard_destroy("})
+        EXPECT_EQ(run.log.count(QLatin1String(function)), 1) << function;
 }
 
 TEST(Player, FaultyStepsFailWithTheirIndexAndReason)
@@ -59,6 +63,12 @@ TEST(Player, FaultyStepsFailWithTheirIndexAndReason)
          "step 1 (mouse): field \"x\" must be from -2147483648 to 2147483647"},
         {R"({"steps": [{"do": "load", "name": "a", "type": "kp_source_whiteboard", "from": "array.json"}]})",
          "step 0 (load): array.json is not a settings record"},
+        {R"({"steps": [{"do": "create", "name": "wb", "type": "kp_source_whiteboard"},
+             {"do": "button", "name": "wb", "property": "kp_wb_width"}]})",
+         "step 1 (button): the source has no button \"kp_wb_width\""},
+        {R"({"steps": [{"do": "load_scene", "from": "array.json"}]})", "step 0 (load_scene): array.json is not a scene file"},
+        {R"({"steps": [{"do": "load_scene", "from": "unknown.json"}]})",
+         "step 0 (load_scene): source \"x\" has the unknown type \"no_such_type\""},
     };
     for (const auto &entry : cases) {
         QTemporaryDir dir;
@@ -67,6 +77,10 @@ TEST(Player, FaultyStepsFailWithTheirIndexAndReason)
         ASSERT_TRUE(array.open(QIODevice::WriteOnly));
         array.write(R"([{"kp_wb_data": {"kp_wb_data_datas": []}}])");
         array.close();
+        QFile unknown(dir.filePath(QStringLiteral("out/unknown.json")));
+        ASSERT_TRUE(unknown.open(QIODevice::WriteOnly));
+        unknown.write(R"({"kp_scene": 1, "sources": [{"source": {"id": "no_such_type", "name": "x"}}]})");
+        unknown.close();
         const KPHostRun run = playHostScriptText(dir.path(), entry.first);
         EXPECT_NE(run.exitCode, 0) << entry.first.constData();
         const QStringList lines = run.standardError.split('\n', Qt::SkipEmptyParts);

@@ -3,14 +3,18 @@
 // whiteboard in canvas coordinates whatever the window's size.
 
 #include "kphostdisplay.h"
+#include "kphoststudio.h"
 #include "kphostviewer.h"
 #include "kpobstestenvironment.h"
+#include "kppropertysheet.h"
+#include "kpsourcespanel.h"
 
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
@@ -21,6 +25,8 @@
 #include <obs.hpp>
 
 #include <gtest/gtest.h>
+
+#include <cctype>
 
 namespace {
 
@@ -77,14 +83,19 @@ public:
     }
     void type(const char *text)
     {
+        const KeyCode shift = XKeysymToKeycode(m_display, XK_Shift_L);
         for (const char *c = text; *c; ++c) {
+            const bool shifted = std::isupper(static_cast<unsigned char>(*c)) || *c == '_';
             const KeyCode code = XKeysymToKeycode(m_display, static_cast<KeySym>(*c));
+            if (shifted)
+                XTestFakeKeyEvent(m_display, shift, True, CurrentTime);
             XTestFakeKeyEvent(m_display, code, True, CurrentTime);
             XTestFakeKeyEvent(m_display, code, False, CurrentTime);
+            if (shifted)
+                XTestFakeKeyEvent(m_display, shift, False, CurrentTime);
             settle();
         }
     }
-
     void key(KeySym symbol)
     {
         const KeyCode code = XKeysymToKeycode(m_display, symbol);
@@ -270,4 +281,39 @@ TEST_F(ViewerTest, PageKeysOverASlideshowMoveThroughItsList)
         EXPECT_EQ(file(), step.second) << step.first;
     }
     KPObsTestEnvironment::runtime().removeFromOutput(item);
+}
+
+// The studio's docks: a picture source added through the sources panel gets
+// its file typed into the property sheet's path field, and the canvas shows it.
+TEST_F(ViewerTest, APictureChosenInThePropertySheetAppearsOnTheCanvas)
+{
+    const QString picture = m_dir.filePath(QStringLiteral("Pic_1.png"));
+    QImage green(200, 100, QImage::Format_RGBA8888);
+    green.fill(Qt::green);
+    ASSERT_TRUE(green.save(picture));
+    auto *studio = new KPHostStudio(*m_viewer, KPObsTestEnvironment::runtime());
+    obs_source_t *added = studio->sources()->addSource(QStringLiteral("kp_single_image_source"));
+    ASSERT_NE(added, nullptr);
+    ASSERT_EQ(studio->sheet()->source(), added);
+    // The docks widened the window: all of it back on the screen.
+    m_viewer->resize(1000, 600);
+    m_viewer->move(880, 40);
+    QTest::qWait(300);
+
+    auto *field = studio->sheet()->findChild<QLineEdit *>(QStringLiteral("file"));
+    ASSERT_NE(field, nullptr);
+    m_input.click(field->mapToGlobal(field->rect().center()));
+    m_input.type(picture.toLocal8Bit().constData());
+    m_input.key(XK_Return);
+    OBSDataAutoRelease settings = obs_source_get_settings(added);
+    EXPECT_EQ(QString::fromUtf8(obs_data_get_string(settings, "file")), picture);
+
+    QColor shown;
+    KPObsRuntime &runtime = KPObsTestEnvironment::runtime();
+    for (int waited = 0; waited < 5000 && shown != QColor(Qt::green); waited += 100) {
+        ASSERT_TRUE(runtime.waitTicks(2, 5000));
+        shown = runtime.renderSource(obs_scene_get_source(runtime.scene())).pixelColor(50, 50);
+    }
+    EXPECT_EQ(shown, QColor(Qt::green));
+    runtime.removeFromOutput(runtime.itemOf(added));
 }

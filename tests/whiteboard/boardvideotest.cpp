@@ -194,7 +194,9 @@ TEST(BoardVideo, TheTiledTextureDrawsTheFrameAcrossTileBorders)
     drag(board, {30, 240}, {560, 280});
     board.setCurrentItemProperty({4, kRed, KPWB::DRAW_ITEM_TYPE_RECT});
     drag(board, {250, 250}, {270, 270});
+    // libobs's video thread ticks the board too: let its ticks settle.
     board.do_video_tick();
+    ASSERT_TRUE(runtime().waitTicks(2, 5000));
     const QImage drawn = runtime().renderSource(source.get());
     QImage expected = board.image().convertToFormat(QImage::Format_RGBA8888_Premultiplied);
     expected.reinterpretAsFormat(QImage::Format_RGBA8888);

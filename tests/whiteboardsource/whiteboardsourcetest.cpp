@@ -248,7 +248,8 @@ TEST(WhiteboardSource, DefaultsPropertiesAndNameComeFromTheModule)
     for (obs_property_t *p = obs_properties_first(properties); p; obs_property_next(&p))
         names << QString::fromUtf8(obs_property_name(p));
     EXPECT_EQ(names, QStringList({"kp_wb_width", "kp_wb_height", "kp_wb_background", "kp_wb_hideHandwriting",
-                                  "kp_wb_draw_color", "kp_wb_draw_size", "kp_wb_draw_type"}));
+                                  "kp_wb_draw_color", "kp_wb_draw_size", "kp_wb_draw_type", "kp_export_folder",
+                                  "kp_export"}));
     obs_property_t *width = obs_properties_get(properties, "kp_wb_width");
     EXPECT_EQ(obs_property_int_min(width), 0);
     EXPECT_EQ(obs_property_int_max(width), 4096);
