@@ -477,6 +477,69 @@ WebRtcPeer::Stats WebRtcPeer::stats(int timeoutMs)
     return stats;
 }
 
+namespace {
+
+uint64_t readCount(const GstStructure *structure, const char *field)
+{
+    guint64 value = 0;
+    return gst_structure_get_uint64(structure, field, &value) ? value : 0;
+}
+
+// webrtcbin 1.22 labels every stream "audio"; the RTP clock rate (90 kHz for
+// video) tells them apart.
+bool isVideo(const GstStructure *stream)
+{
+    GstStructure *source = nullptr;
+    gint clockRate = 0;
+    if (gst_structure_get(stream, "gst-rtpsource-stats", GST_TYPE_STRUCTURE, &source, nullptr) && source) {
+        gst_structure_get_int(source, "clock-rate", &clockRate);
+        gst_structure_free(source);
+    }
+    return clockRate == 90000;
+}
+
+// Received bytes, from the source's own count where the stream's is not kept.
+uint64_t receivedBytes(const GstStructure *stream)
+{
+    uint64_t bytes = readCount(stream, "bytes-received");
+    GstStructure *source = nullptr;
+    if (!bytes && gst_structure_get(stream, "gst-rtpsource-stats", GST_TYPE_STRUCTURE, &source, nullptr) && source) {
+        bytes = readCount(source, "octets-received");
+        gst_structure_free(source);
+    }
+    return bytes;
+}
+
+gboolean addStream(GQuark, const GValue *value, gpointer data)
+{
+    if (!GST_VALUE_HOLDS_STRUCTURE(value))
+        return TRUE;
+    const GstStructure *stream = gst_value_get_structure(value);
+    auto &stats = *static_cast<WebRtcPeer::Stats *>(data);
+    const char *name = gst_structure_get_name(stream);
+    if (g_str_equal(name, "outbound-rtp")) {
+        (isVideo(stream) ? stats.videoBytes : stats.audioBytes) += readCount(stream, "bytes-sent");
+    } else if (g_str_equal(name, "inbound-rtp")) {
+        (isVideo(stream) ? stats.videoBytes : stats.audioBytes) += receivedBytes(stream);
+        gint64 lost = 0;
+        if (gst_structure_get_int64(stream, "packets-lost", &lost))
+            stats.packetsLost += std::max<gint64>(0, lost);
+        double jitter = 0;
+        if (gst_structure_get_double(stream, "jitter", &jitter))
+            stats.jitterSeconds = std::max(stats.jitterSeconds, jitter);
+    } else if (g_str_equal(name, "remote-inbound-rtp")) {
+        double roundTrip = 0;
+        if (gst_structure_get_double(stream, "round-trip-time", &roundTrip))
+            stats.roundTripSeconds = std::max(stats.roundTripSeconds, roundTrip);
+        gint64 lost = 0;
+        if (gst_structure_get_int64(stream, "packets-lost", &lost))
+            stats.packetsLost += std::max<gint64>(0, lost);
+    }
+    return TRUE;
+}
+
+} // namespace
+
 void WebRtcPeer::readStats(const GstStructure *report, Stats &stats) const
 {
     if (std::getenv("VENDOR_RTC_JANUS_DUMP_STATS")) {
@@ -484,7 +547,7 @@ void WebRtcPeer::readStats(const GstStructure *report, Stats &stats) const
         g_printerr("%s\n", text);
         g_free(text);
     }
-    (void)stats;
+    gst_structure_foreach(report, addStream, &stats);
 }
 
 void WebRtcPeer::stop()
