@@ -5,9 +5,11 @@
 #   VENDOR_RTC_JANUS_URL  the server's API root, e.g. http://127.0.0.1:40123/janus
 #   KP_JANUS_CONTROL      a script: "stop" ends the server, "start" starts it
 #                         again on the same ports (for tests of a lost server)
+#   KP_JANUS_TOKEN        with --token-secret: a token valid for a day
 # Options (before the command):
-#   --token TEXT   turn on Janus's token authentication with TEXT as the one
-#                  valid token (repeatable)
+#   --token-secret TEXT  turn on Janus's token authentication with tokens
+#                  signed by TEXT (HMAC-SHA1, Janus's signed-token scheme:
+#                  they survive a restart of the server, unlike stored ones)
 #   --log FILE     append the server's log to FILE (default: a temporary file,
 #                  printed when the server fails to start)
 # When run as root where `unshare` works, the command and the server run in a
@@ -21,22 +23,23 @@ if [ "$(id -u)" -eq 0 ] && [ "${KP_JANUS_NETNS:-1}" = 1 ] && [ -z "${KP_JANUS_IN
     && unshare -n true 2>/dev/null; then
     export KP_JANUS_IN_NETNS=1
     exec unshare -n bash -c 'ip link set lo up && ip link add kp-ice type veth peer name kp-ice-peer &&
-        ip addr add 127.0.0.2/32 dev kp-ice && ip link set kp-ice up && ip link set kp-ice-peer up
+        ip addr add 127.0.0.2/32 dev kp-ice && ip link set kp-ice up && ip link set kp-ice-peer up &&
+        for side in kp-ice kp-ice-peer; do echo 1 >/proc/sys/net/ipv6/conf/$side/disable_ipv6; done
         exec "$0" "$@"' "$0" "$@"
 fi
 
-tokens=()
+token_secret=""
 log=""
 while [ $# -gt 0 ]; do
     case "$1" in
-        --token) tokens+=("$2"); shift 2 ;;
+        --token-secret) token_secret="$2"; shift 2 ;;
         --log) log="$2"; shift 2 ;;
         --) shift; break ;;
         *) break ;;
     esac
 done
 if [ $# -eq 0 ]; then
-    echo "usage: with-janus.sh [--token TEXT]... [--log FILE] COMMAND [ARGS...]" >&2
+    echo "usage: with-janus.sh [--token-secret TEXT] [--log FILE] COMMAND [ARGS...]" >&2
     exit 2
 fi
 
@@ -63,37 +66,31 @@ free_port() {
     python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }
 port=$(free_port)
-admin_port=$(free_port)
 rtp_base=$((20000 + (RANDOM % 400) * 100))
-admin_secret="kp-admin-$RANDOM$RANDOM"
 token_auth=false
+[ -z "$token_secret" ] || token_auth=true
 # ICE candidates: on the namespace's own interface when there is one (Janus
 # and libnice leave the loopback interface out), else wherever Janus finds.
 ice_enforce=""
 [ -n "${KP_JANUS_IN_NETNS:-}" ] && ice_enforce="kp-ice"
 
-[ ${#tokens[@]} -eq 0 ] || token_auth=true
-
 fill() {
     sed -e "s|@CONFIGS@|$dir/conf|" -e "s|@PLUGINS@|$dir/plugins|" \
         -e "s|@TRANSPORTS@|$dir/transports|" -e "s|@EMPTY@|$dir/empty|" \
-        -e "s|@ADMIN_SECRET@|$admin_secret|" -e "s|@TOKEN_AUTH@|$token_auth|" \
+        -e "s|@TOKEN_AUTH@|$token_auth|" -e "s|@TOKEN_SECRET@|$token_secret|" -e '/token_auth_secret = ""/d' \
         -e "s|@ICE_ENFORCE@|$ice_enforce|" -e "s|@RTP_RANGE@|$rtp_base-$((rtp_base + 99))|" \
-        -e "s|@PORT@|$port|" -e "s|@ADMIN_PORT@|$admin_port|" "$1"
+        -e "s|@PORT@|$port|" "$1"
 }
 fill "$here/janus.jcfg.in" >"$dir/conf/janus.jcfg"
 fill "$here/janus.transport.http.jcfg.in" >"$dir/conf/janus.transport.http.jcfg"
 cp "$here/janus.plugin.videoroom.jcfg" "$dir/conf/"
 
 url="http://127.0.0.1:$port/janus"
-admin_url="http://127.0.0.1:$admin_port/admin"
 {
     echo '#!/usr/bin/env bash'
     echo '# Stops or starts the private Janus server; "start" waits until it answers.'
     echo 'set -u'
-    printf 'dir=%q; log=%q; url=%q; admin_url=%q; secret=%q; janus=%q\n' \
-        "$dir" "$log" "$url" "$admin_url" "$admin_secret" "$janus_bin"
-    printf 'tokens=(%s)\n' "$(printf '%q ' "${tokens[@]+"${tokens[@]}"}")"
+    printf 'dir=%q; log=%q; url=%q; janus=%q\n' "$dir" "$log" "$url" "$janus_bin"
     cat <<'BODY'
 case "${1:-}" in
 stop)
@@ -107,13 +104,7 @@ start)
     "$janus" -F "$dir/conf" -C "$dir/conf/janus.jcfg" -o >>"$log" 2>&1 </dev/null &
     echo $! >"$dir/pid"
     for _ in $(seq 200); do
-        if curl -sf -m 2 "$url/info" >/dev/null 2>&1; then
-            for token in ${tokens[@]+"${tokens[@]}"}; do
-                curl -sf -m 5 -d "{\"janus\":\"add_token\",\"token\":\"$token\",\"transaction\":\"t\",\"admin_secret\":\"$secret\"}" \
-                    "$admin_url" >/dev/null || { echo "with-janus: could not add a token" >&2; exit 1; }
-            done
-            exit 0
-        fi
+        curl -sf -m 2 "$url/info" >/dev/null 2>&1 && exit 0
         kill -0 "$(cat "$dir/pid")" 2>/dev/null || break
         sleep 0.1
     done
@@ -129,6 +120,12 @@ chmod +x "$dir/control.sh"
 
 "$dir/control.sh" start
 export VENDOR_RTC_JANUS_URL="$url"
+if [ -n "$token_secret" ]; then
+    KP_JANUS_TOKEN=$(python3 -c 'import base64, hashlib, hmac, sys, time
+data = "%d,janus,janus.plugin.videoroom" % (time.time() + 86400)
+print(data + ":" + base64.b64encode(hmac.new(sys.argv[1].encode(), data.encode(), hashlib.sha1).digest()).decode())' "$token_secret")
+    export KP_JANUS_TOKEN
+fi
 export KP_JANUS_CONTROL="$dir/control.sh"
 status=0
 "$@" || status=$?

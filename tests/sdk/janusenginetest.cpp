@@ -1,6 +1,7 @@
 // The real engine against a private Janus server: run through
-// scripts/janus/with-janus.sh --token kp-test-token (ctest does), which sets
-// VENDOR_RTC_JANUS_URL and KP_JANUS_CONTROL; without a server every case skips.
+// scripts/janus/with-janus.sh --token-secret ... (ctest does), which sets
+// VENDOR_RTC_JANUS_URL, KP_JANUS_TOKEN and KP_JANUS_CONTROL; without a server
+// every case skips.
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -15,7 +16,6 @@ using namespace vendor::rtc;
 
 namespace {
 
-constexpr const char *kToken = "kp-test-token";
 constexpr int kMediaWaitMs = 20000; // ICE, DTLS and the first key frame on a busy machine
 
 struct EngineDeleter
@@ -38,7 +38,7 @@ struct Member
         engine->setClientRole(role);
     }
 
-    int join(const char *channel, uid_t uid, const char *token = kToken)
+    int join(const char *channel, uid_t uid, const char *token = std::getenv("KP_JANUS_TOKEN"))
     {
         return engine->joinChannel(token, channel, nullptr, uid);
     }
@@ -54,7 +54,7 @@ class JanusEngineTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!std::getenv("VENDOR_RTC_JANUS_URL"))
+        if (!std::getenv("VENDOR_RTC_JANUS_URL") || !std::getenv("KP_JANUS_TOKEN"))
             GTEST_SKIP() << "needs a Janus server: run under scripts/janus/with-janus.sh";
         setenv("VENDOR_RTC_ENGINE", "janus", 1);
         setenv("VENDOR_RTC_JANUS_STATS_PERIOD_MS", "500", 1);
@@ -123,23 +123,40 @@ TEST_F(JanusEngineTest, ChannelsAreIsolated)
         EXPECT_TRUE(e.name != "userJoined") << "channel-left saw user " << e.number;
 }
 
-// With token authentication on, a wrong token fails the join: an error and
-// the failed state, never a join.
-TEST_F(JanusEngineTest, WrongTokenIsRefused)
+// With token authentication on, a token Janus does not take fails the join:
+// an error and the failed state, never a join. A signed token past its
+// expiry is told apart from any other.
+TEST_F(JanusEngineTest, RefusedTokensFailTheJoin)
 {
-    Member member(CLIENT_ROLE_BROADCASTER);
-    ASSERT_EQ(member.join("stage", 701, "not-the-token"), 0);
-    ASSERT_TRUE(member.handler.waitFor("error", 1, 5000));
-    EXPECT_TRUE(member.sawUser("connection", CONNECTION_STATE_FAILED, 5000));
-    EXPECT_EQ(member.handler.count("join"), 0);
-    for (const auto &e : member.handler.events()) {
-        if (e.name == "error") {
-            EXPECT_EQ(e.number, static_cast<unsigned>(ERR_INVALID_TOKEN));
+    const struct
+    {
+        const char *token;
+        ERROR_CODE_TYPE error;
+        CONNECTION_CHANGED_REASON_TYPE reason;
+    } cases[] = {
+        {"not-the-token", ERR_INVALID_TOKEN, CONNECTION_CHANGED_INVALID_TOKEN},
+        {"1,janus,janus.plugin.videoroom:c2lnbmF0dXJl", ERR_TOKEN_EXPIRED, CONNECTION_CHANGED_TOKEN_EXPIRED},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.token);
+        Member member(CLIENT_ROLE_BROADCASTER);
+        ASSERT_EQ(member.join("stage", 701, c.token), 0);
+        ASSERT_TRUE(member.handler.waitFor("error", 1, 5000));
+        const std::string reason = std::to_string(c.reason);
+        EXPECT_TRUE(member.handler.waitFor(
+            "connection",
+            [&](const RecordingHandler::Event &e) { return e.number == CONNECTION_STATE_FAILED && e.text == reason; },
+            5000));
+        EXPECT_EQ(member.handler.count("join"), 0);
+        for (const auto &e : member.handler.events()) {
+            if (e.name == "error") {
+                EXPECT_EQ(e.number, static_cast<unsigned>(c.error));
+            }
         }
+        // The engine is free again: the right token joins.
+        ASSERT_EQ(member.join("stage", 701), 0);
+        EXPECT_TRUE(member.sawUser("join", 701));
     }
-    // The engine is free again: the right token joins.
-    ASSERT_EQ(member.join("stage", 701), 0);
-    EXPECT_TRUE(member.sawUser("join", 701));
 }
 
 // A server that goes away mid-call gives connection lost; when it returns the

@@ -49,9 +49,9 @@ public:
     }
     void onFirstRemoteAudioDecoded(vendor::rtc::uid_t uid, int) override { add("firstRemoteAudio", nullptr, uid); }
     void onConnectionStateChanged(vendor::rtc::CONNECTION_STATE_TYPE state,
-                                  vendor::rtc::CONNECTION_CHANGED_REASON_TYPE) override
+                                  vendor::rtc::CONNECTION_CHANGED_REASON_TYPE reason) override
     {
-        add("connection", nullptr, static_cast<unsigned>(state));
+        add("connection", std::to_string(reason).c_str(), static_cast<unsigned>(state));
     }
 
 private:

@@ -1,5 +1,7 @@
 #include "janusclient.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <random>
 
@@ -20,6 +22,16 @@ size_t appendBody(char *data, size_t size, size_t count, void *target)
 int checkCancel(void *cancel, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     return cancel && static_cast<const std::atomic<bool> *>(cancel)->load() ? 1 : 0;
+}
+
+// VENDOR_RTC_JANUS_TRACE=1 prints every request and answer on standard error.
+bool tracing()
+{
+    static const bool on = [] {
+        const char *trace = std::getenv("VENDOR_RTC_JANUS_TRACE");
+        return trace && std::string(trace) == "1";
+    }();
+    return on;
 }
 
 std::string transactionId()
@@ -119,7 +131,11 @@ JanusClient::Reply JanusClient::transfer(const std::string &url, const std::stri
         curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, checkCancel);
         curl_easy_setopt(curl, CURLOPT_XFERINFODATA, const_cast<std::atomic<bool> *>(cancel));
     }
+    if (tracing() && body)
+        std::fprintf(stderr, "janus -> %s %s\n", url.c_str(), body->c_str());
     const CURLcode result = curl_easy_perform(curl);
+    if (tracing() && (body || !received.empty() || result != CURLE_OK))
+        std::fprintf(stderr, "janus <- %s %s\n", url.c_str(), result == CURLE_OK ? received.c_str() : curl_easy_strerror(result));
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     curl_slist_free_all(headers);

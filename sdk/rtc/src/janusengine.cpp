@@ -23,6 +23,8 @@ constexpr int kHangUpTimeoutMs = 2000;
 constexpr int kJanusUnauthorized = 403;
 constexpr int kJanusNoSession = 458;
 constexpr int kRoomExists = 427;
+// A signed token's holder is warned this long before it expires.
+constexpr long long kTokenWarningSeconds = 30;
 
 // Engines alive, stopped by the exit hook before static objects (such as a
 // program's event handler) are destroyed; see SimEngine for the same rule.
@@ -57,6 +59,30 @@ uid_t randomUid()
 {
     static std::mt19937 random{std::random_device{}()};
     return 1000000 + random() % 1000000000;
+}
+
+// The expiry (seconds since 1970) of a token in Janus's signed form
+// "<expiry>,janus,<plugins...>:<signature>"; 0 for any other token.
+long long tokenExpiry(const std::string &token)
+{
+    const auto comma = token.find(',');
+    if (comma == std::string::npos || comma == 0 || token.compare(comma, 7, ",janus,") != 0)
+        return 0;
+    long long expiry = 0;
+    for (size_t i = 0; i < comma; ++i) {
+        if (token[i] < '0' || token[i] > '9' || expiry > 1000000000000ll)
+            return 0;
+        expiry = expiry * 10 + (token[i] - '0');
+    }
+    return expiry;
+}
+
+long long secondsUntil(long long epochSeconds)
+{
+    const auto now = std::chrono::duration_cast<std::chrono::seconds>(
+                         std::chrono::system_clock::now().time_since_epoch())
+                         .count();
+    return epochSeconds - static_cast<long long>(now);
 }
 
 uint64_t idOf(const nlohmann::json &value)
@@ -423,6 +449,10 @@ void JanusEngine::startPolling(uint64_t generation)
             const auto reply = client.poll(session, *cancel);
             if (*cancel)
                 return;
+            if (reply.errorCode() == kJanusUnauthorized) {
+                m_control.post(0, [this, generation, reply] { refused(generation, reply); });
+                return;
+            }
             if (!reply.reached || reply.errorCode() == kJanusNoSession) {
                 m_control.post(0, [this, generation, attempt] { connectionLost(generation, attempt); });
                 return;
@@ -560,6 +590,28 @@ void JanusEngine::joined(uint64_t generation, const Json &data)
     subscribeNext(generation);
     if (m_statsPeriodMs > 0)
         m_media.post(m_statsPeriodMs, [this, generation] { collectStats(generation); });
+    if (!rejoin)
+        warnBeforeExpiry(generation);
+}
+
+void JanusEngine::warnBeforeExpiry(uint64_t generation)
+{
+    std::string token;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        token = m_token;
+    }
+    const long long expiry = tokenExpiry(token);
+    if (!expiry)
+        return;
+    const long long delaySeconds = std::max(0ll, secondsUntil(expiry) - kTokenWarningSeconds);
+    if (delaySeconds > 24 * 3600)
+        return; // a day's token: the warning would outlive any test or demo
+    m_control.post(static_cast<int>(delaySeconds * 1000), [this, generation, token] {
+        deliver(generation, [token](IRtcEngineEventHandler *handler) {
+            handler->onTokenPrivilegeWillExpire(token.c_str());
+        });
+    });
 }
 
 void JanusEngine::addRemote(uint64_t generation, uint64_t id, bool publisher)
@@ -763,20 +815,28 @@ void JanusEngine::connectionLost(uint64_t generation, unsigned attempt)
     m_control.post(delay, [this, generation] { connect(generation); });
 }
 
+// A token Janus does not take: a signed token past its expiry has expired,
+// any other is invalid. The channel ends; nothing is retried.
 void JanusEngine::refused(uint64_t generation, const JanusClient::Reply &reply)
 {
     const std::string reason = reply.errorReason();
+    long long expiry = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (generation != m_generation)
+        if (generation != m_generation || m_state == State::Idle)
             return;
+        m_state = State::Idle;
+        expiry = tokenExpiry(m_token);
     }
-    deliver(generation, [reason](IRtcEngineEventHandler *handler) {
-        handler->onError(ERR_INVALID_TOKEN, reason.c_str());
-        handler->onConnectionStateChanged(CONNECTION_STATE_FAILED, CONNECTION_CHANGED_INVALID_TOKEN);
+    const bool expired = expiry && secondsUntil(expiry) <= 0;
+    deliver(generation, [reason, expired](IRtcEngineEventHandler *handler) {
+        handler->onError(expired ? ERR_TOKEN_EXPIRED : ERR_INVALID_TOKEN, reason.c_str());
+        handler->onConnectionStateChanged(CONNECTION_STATE_FAILED, expired ? CONNECTION_CHANGED_TOKEN_EXPIRED
+                                                                           : CONNECTION_CHANGED_INVALID_TOKEN);
     });
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_state = State::Idle;
+    ++m_attempt;
+    hangUp();
+    closeChannel();
 }
 
 // Tells the server at once that this member leaves, so the others see it go.

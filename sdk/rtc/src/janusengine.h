@@ -80,6 +80,7 @@ private:
     void handleEvent(uint64_t generation, unsigned attempt, const Json &event);
     void handleRoomEvent(uint64_t generation, uint64_t sender, const Json &data, const Json &jsep);
     void joined(uint64_t generation, const Json &data);
+    void warnBeforeExpiry(uint64_t generation);
     void addRemote(uint64_t generation, uint64_t id, bool publisher);
     void removeRemote(uint64_t generation, uint64_t id, USER_OFFLINE_REASON_TYPE reason);
     void startPublishing(uint64_t generation);

@@ -120,6 +120,13 @@ bool WebRtcPeer::start(std::string &error)
     const bool built = m_role == Role::Publisher ? buildPublisher(error) : buildSubscriber(error);
     if (!built)
         return false;
+    // UDP only: the room's server offers no ICE-TCP.
+    GstWebRTCICE *ice = nullptr;
+    g_object_get(m_webrtc, "ice-agent", &ice, nullptr);
+    if (ice) {
+        g_object_set(ice, "ice-tcp", FALSE, nullptr);
+        gst_object_unref(ice);
+    }
     g_signal_connect(m_webrtc, "on-ice-candidate", G_CALLBACK(onIceCandidate), this);
     g_signal_connect(m_webrtc, "notify::ice-gathering-state", G_CALLBACK(onGatheringState), this);
     g_signal_connect(m_webrtc, "notify::connection-state", G_CALLBACK(onConnectionState), this);
