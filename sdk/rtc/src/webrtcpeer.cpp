@@ -63,6 +63,15 @@ bool windowSize(unsigned long window, int &width, int &height)
     return found;
 }
 
+// With a promise: webrtcbin hands a failure's report to the promise, and
+// without one it drops the report unfreed.
+void applyDescription(GstElement *webrtc, const char *action, GstWebRTCSessionDescription *description)
+{
+    GstPromise *promise = gst_promise_new();
+    g_signal_emit_by_name(webrtc, action, description, promise);
+    gst_promise_unref(promise);
+}
+
 // Waits, bounded, for a promise's reply; the reply outlives a late answer.
 struct PromiseReply
 {
@@ -210,7 +219,7 @@ void WebRtcPeer::setRemoteDescription(const std::string &type, const std::string
     const bool offer = type == "offer";
     GstWebRTCSessionDescription *description = gst_webrtc_session_description_new(
         offer ? GST_WEBRTC_SDP_TYPE_OFFER : GST_WEBRTC_SDP_TYPE_ANSWER, message);
-    g_signal_emit_by_name(m_webrtc, "set-remote-description", description, nullptr);
+    applyDescription(m_webrtc, "set-remote-description", description);
     gst_webrtc_session_description_free(description);
     if (offer) {
         GstPromise *promise = gst_promise_new_with_change_func(onDescriptionCreated, this, nullptr);
@@ -252,7 +261,7 @@ void WebRtcPeer::onDescriptionCreated(GstPromise *promise, gpointer data)
     if (self->m_callbacks.localDescription && !self->m_stopped)
         self->m_callbacks.localDescription(offer ? "offer" : "answer", text);
     g_free(text);
-    g_signal_emit_by_name(self->m_webrtc, "set-local-description", description, nullptr);
+    applyDescription(self->m_webrtc, "set-local-description", description);
     gst_webrtc_session_description_free(description);
 }
 
