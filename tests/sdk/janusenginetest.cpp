@@ -93,6 +93,10 @@ TEST_F(JanusEngineTest, BroadcasterAndAudienceSeeEachOtherThenLeaveAndJoinAgain)
     EXPECT_TRUE(audience.handler.waitFor(
         "remoteVideoStats", [](const RecordingHandler::Event &e) { return e.number > 0 && e.text == "640x360"; },
         kMediaWaitMs));
+    for (const auto &e : audience.handler.events()) {
+        if (e.name == "remoteVideoStats")
+            RecordProperty("received_fps", static_cast<int>(e.number)); // the last one stays
+    }
     EXPECT_TRUE(broadcaster.sawUser("userJoined", 502));
 
     ASSERT_EQ(audience.engine->leaveChannel(), 0);
@@ -121,6 +125,23 @@ TEST_F(JanusEngineTest, ChannelsAreIsolated)
         EXPECT_NE(e.number, 601u) << e.name;
     for (const auto &e : left.handler.events())
         EXPECT_TRUE(e.name != "userJoined") << "channel-left saw user " << e.number;
+}
+
+// The audience watches the first publisher; when it leaves, the next one.
+TEST_F(JanusEngineTest, NextPublisherIsWatchedWhenTheFirstLeaves)
+{
+    Member first(CLIENT_ROLE_BROADCASTER);
+    Member second(CLIENT_ROLE_BROADCASTER);
+    Member audience(CLIENT_ROLE_AUDIENCE);
+    ASSERT_EQ(first.join("relay", 901), 0);
+    ASSERT_TRUE(first.sawUser("join", 901));
+    ASSERT_EQ(second.join("relay", 902), 0);
+    ASSERT_TRUE(second.sawUser("join", 902));
+    ASSERT_EQ(audience.join("relay", 903), 0);
+    ASSERT_TRUE(audience.sawUser("firstRemoteVideo", 901));
+    ASSERT_EQ(first.engine->leaveChannel(), 0);
+    EXPECT_TRUE(audience.sawUser("userOffline", 901, 5000));
+    EXPECT_TRUE(audience.sawUser("firstRemoteVideo", 902));
 }
 
 // With token authentication on, a token Janus does not take fails the join:
