@@ -127,6 +127,11 @@ print(data + ":" + base64.b64encode(hmac.new(sys.argv[1].encode(), data.encode()
     export KP_JANUS_TOKEN
 fi
 export KP_JANUS_CONTROL="$dir/control.sh"
+# In the background, so that a stopped run (a test's time-out) still ends the
+# command and the server instead of leaving them behind.
+"$@" &
+child=$!
+trap 'kill -TERM "$child" 2>/dev/null || true; exit 143' TERM INT
 status=0
-"$@" || status=$?
+wait "$child" || status=$?
 exit "$status"
