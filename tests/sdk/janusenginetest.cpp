@@ -134,11 +134,10 @@ TEST_F(JanusEngineTest, NextPublisherIsWatchedWhenTheFirstLeaves)
     Member second(CLIENT_ROLE_BROADCASTER);
     Member audience(CLIENT_ROLE_AUDIENCE);
     ASSERT_EQ(first.join("relay", 901), 0);
-    ASSERT_TRUE(first.sawUser("join", 901));
-    ASSERT_EQ(second.join("relay", 902), 0);
-    ASSERT_TRUE(second.sawUser("join", 902));
     ASSERT_EQ(audience.join("relay", 903), 0);
     ASSERT_TRUE(audience.sawUser("firstRemoteVideo", 901));
+    ASSERT_EQ(second.join("relay", 902), 0);
+    ASSERT_TRUE(audience.sawUser("userJoined", 902));
     ASSERT_EQ(first.engine->leaveChannel(), 0);
     EXPECT_TRUE(audience.sawUser("userOffline", 901, 5000));
     EXPECT_TRUE(audience.sawUser("firstRemoteVideo", 902));
