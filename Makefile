@@ -11,7 +11,7 @@ FUZZ_SECONDS ?= 60
 # libobs renders with OpenGL on an X display: start a virtual one when there is none.
 XRUN := ./scripts/with-display.sh
 
-.PHONY: all deps configure build demo view screenshot test sanitize fuzz probe install package clean
+.PHONY: all deps configure build demo view screenshot test sanitize fuzz probe probe-live install package clean
 
 all: build
 
@@ -68,6 +68,12 @@ fuzz: deps
 probe: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS) --target rtc-probe
 	$(XRUN) $(BUILD_DIR)/probe/rtc-probe
+
+# The probe with the real engine: a private Janus server, a publisher sending its
+# test picture into the probe's channel, and rtc-probe (click its button to join).
+probe-live: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target rtc-probe rtc-publisher
+	$(XRUN) ./scripts/janus/with-janus.sh ./scripts/janus/probe-live.sh $(BUILD_DIR)
 
 install: build
 	cmake --install $(BUILD_DIR)

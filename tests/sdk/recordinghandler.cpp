@@ -19,6 +19,16 @@ bool RecordingHandler::waitFor(const std::string &name, int count, int timeoutMs
     });
 }
 
+bool RecordingHandler::waitFor(const std::string &name, const std::function<bool(const Event &)> &match,
+                               int timeoutMs)
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
+        return std::any_of(m_events.begin(), m_events.end(),
+                           [&](const Event &e) { return e.name == name && match(e); });
+    });
+}
+
 int RecordingHandler::count(const std::string &name) const
 {
     std::lock_guard<std::mutex> lock(m_mutex);

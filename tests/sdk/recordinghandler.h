@@ -1,6 +1,7 @@
 #pragma once
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -22,6 +23,8 @@ public:
 
     // Waits (bounded) until `name` has arrived `count` times.
     bool waitFor(const std::string &name, int count = 1, int timeoutMs = 3000);
+    // Waits (bounded) for an event that satisfies match.
+    bool waitFor(const std::string &name, const std::function<bool(const Event &)> &match, int timeoutMs);
     int count(const std::string &name) const;
     std::vector<Event> events() const;
     std::vector<std::string> names() const;
@@ -34,15 +37,25 @@ public:
     void onConnectionBanned() override { add("banned"); }
     void onTokenPrivilegeWillExpire(const char *token) override { add("token", token); }
     void onRtcStats(const vendor::rtc::RtcStats &) override { add("rtcStats"); }
-    void onFirstRemoteVideoDecoded(vendor::rtc::uid_t uid, int, int, int) override { add("firstRemoteVideo", nullptr, uid); }
+    void onUserOffline(vendor::rtc::uid_t uid, vendor::rtc::USER_OFFLINE_REASON_TYPE) override { add("userOffline", nullptr, uid); }
+    void onFirstRemoteVideoDecoded(vendor::rtc::uid_t uid, int width, int height, int) override
+    {
+        add("firstRemoteVideo", size(width, height).c_str(), uid);
+    }
+    void onRemoteVideoStats(const vendor::rtc::RemoteVideoStats &stats) override
+    {
+        add("remoteVideoStats", size(stats.width, stats.height).c_str(),
+            static_cast<unsigned>(stats.rendererOutputFrameRate));
+    }
     void onFirstRemoteAudioDecoded(vendor::rtc::uid_t uid, int) override { add("firstRemoteAudio", nullptr, uid); }
     void onConnectionStateChanged(vendor::rtc::CONNECTION_STATE_TYPE state,
-                                  vendor::rtc::CONNECTION_CHANGED_REASON_TYPE) override
+                                  vendor::rtc::CONNECTION_CHANGED_REASON_TYPE reason) override
     {
-        add("connection", nullptr, static_cast<unsigned>(state));
+        add("connection", std::to_string(reason).c_str(), static_cast<unsigned>(state));
     }
 
 private:
+    static std::string size(int width, int height) { return std::to_string(width) + "x" + std::to_string(height); }
     void add(const char *name, const char *text = nullptr, unsigned int number = 0);
 
     mutable std::mutex m_mutex;

@@ -374,8 +374,3 @@ void SimEngine::stopRenderers()
 
 } // namespace rtc
 } // namespace vendor
-
-vendor::rtc::IRtcEngine *createRtcEngine()
-{
-    return new vendor::rtc::SimEngine();
-}

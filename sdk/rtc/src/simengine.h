@@ -10,6 +10,7 @@
 
 #include "remotevideorenderer.h"
 #include "simconfig.h"
+#include "simparameter.h"
 #include "taskthread.h"
 #include "vendor/rtc/irtcengine.h"
 
@@ -20,7 +21,7 @@ namespace rtc {
 // threads (channel events, and media statistics), one simulated remote user
 // joins after each join, and its video is drawn into the window given to
 // setupRemoteVideo.
-class SimEngine : public IRtcEngine
+class SimEngine : public IRtcEngine, public ParameterTarget
 {
 public:
     SimEngine();
@@ -39,8 +40,8 @@ public:
     int leaveChannel() override;
     int setupRemoteVideo(const VideoCanvas &canvas) override;
 
-    int setBoolParameter(const char *key, bool value);
-    int setParameters(const char *parameters);
+    int setBoolParameter(const char *key, bool value) override;
+    int setParameters(const char *parameters) override;
 
     // Ends the engine's threads and drawing; no callback follows. Used when
     // the process exits with the engine still running.

@@ -1,6 +1,5 @@
 #include "simparameter.h"
 
-#include "simengine.h"
 
 namespace vendor {
 namespace rtc {

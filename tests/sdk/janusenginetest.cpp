@@ -1,0 +1,201 @@
+// The real engine against a private Janus server: run through
+// scripts/janus/with-janus.sh --token-secret ... (ctest does), which sets
+// VENDOR_RTC_JANUS_URL, KP_JANUS_TOKEN and KP_JANUS_CONTROL; without a server
+// every case skips.
+#include <chrono>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "recordinghandler.h"
+#include "vendor/rtc/irtcengine.h"
+
+using namespace vendor::rtc;
+
+namespace {
+
+constexpr int kMediaWaitMs = 20000; // ICE, DTLS and the first key frame on a busy machine
+
+struct EngineDeleter
+{
+    void operator()(IRtcEngine *engine) const { engine->release(true); }
+};
+
+struct Member
+{
+    RecordingHandler handler;
+    std::unique_ptr<IRtcEngine, EngineDeleter> engine;
+
+    Member(CLIENT_ROLE_TYPE role)
+    {
+        engine.reset(createRtcEngine());
+        RtcEngineContext context;
+        context.eventHandler = &handler;
+        context.appId = "0123456789abcdef0123456789abcdef";
+        EXPECT_EQ(engine->initialize(context), 0);
+        engine->setClientRole(role);
+    }
+
+    int join(const char *channel, uid_t uid, const char *token = std::getenv("KP_JANUS_TOKEN"))
+    {
+        return engine->joinChannel(token, channel, nullptr, uid);
+    }
+
+    bool sawUser(const char *name, uid_t uid, int timeoutMs = kMediaWaitMs)
+    {
+        return handler.waitFor(name, [uid](const RecordingHandler::Event &e) { return e.number == uid; }, timeoutMs);
+    }
+};
+
+class JanusEngineTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        if (!std::getenv("VENDOR_RTC_JANUS_URL") || !std::getenv("KP_JANUS_TOKEN"))
+            GTEST_SKIP() << "needs a Janus server: run under scripts/janus/with-janus.sh";
+        setenv("VENDOR_RTC_ENGINE", "janus", 1);
+        setenv("VENDOR_RTC_JANUS_STATS_PERIOD_MS", "500", 1);
+    }
+
+    static bool server(const char *action)
+    {
+        const std::string command = std::string(std::getenv("KP_JANUS_CONTROL")) + " " + action;
+        return std::system(command.c_str()) == 0;
+    }
+};
+
+// The audience sees the broadcaster arrive, decodes its 640x360 picture and
+// reports a frame rate; the broadcaster sees the audience come and go; after
+// a leave, the audience joins again and gets the picture again.
+TEST_F(JanusEngineTest, BroadcasterAndAudienceSeeEachOtherThenLeaveAndJoinAgain)
+{
+    Member broadcaster(CLIENT_ROLE_BROADCASTER);
+    Member audience(CLIENT_ROLE_AUDIENCE);
+    ASSERT_EQ(broadcaster.join("stage", 501), 0);
+    ASSERT_TRUE(broadcaster.sawUser("join", 501));
+
+    const auto joinedAt = std::chrono::steady_clock::now();
+    ASSERT_EQ(audience.join("stage", 502), 0);
+    EXPECT_TRUE(audience.sawUser("join", 502));
+    EXPECT_TRUE(audience.sawUser("userJoined", 501));
+    ASSERT_TRUE(audience.sawUser("firstRemoteVideo", 501));
+    const auto firstFrameMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - joinedAt).count();
+    RecordProperty("join_to_first_frame_ms", static_cast<int>(firstFrameMs));
+    for (const auto &e : audience.handler.events()) {
+        if (e.name == "firstRemoteVideo") {
+            EXPECT_EQ(e.text, "640x360");
+        }
+    }
+    EXPECT_TRUE(audience.handler.waitFor(
+        "remoteVideoStats", [](const RecordingHandler::Event &e) { return e.number > 0 && e.text == "640x360"; },
+        kMediaWaitMs));
+    for (const auto &e : audience.handler.events()) {
+        if (e.name == "remoteVideoStats")
+            RecordProperty("received_fps", static_cast<int>(e.number)); // the last one stays
+    }
+    EXPECT_TRUE(broadcaster.sawUser("userJoined", 502));
+
+    ASSERT_EQ(audience.engine->leaveChannel(), 0);
+    EXPECT_TRUE(audience.handler.waitFor("leave", 1, 5000));
+    EXPECT_TRUE(broadcaster.sawUser("userOffline", 502, 5000)) << "the server did not see the audience leave";
+
+    ASSERT_EQ(audience.join("stage", 502), 0);
+    EXPECT_TRUE(audience.handler.waitFor("join", 2, kMediaWaitMs));
+    EXPECT_TRUE(audience.handler.waitFor("firstRemoteVideo", 2, kMediaWaitMs));
+}
+
+// Members of one channel never hear of another channel's members.
+TEST_F(JanusEngineTest, ChannelsAreIsolated)
+{
+    Member left(CLIENT_ROLE_BROADCASTER);
+    Member right(CLIENT_ROLE_BROADCASTER);
+    Member watcher(CLIENT_ROLE_AUDIENCE);
+    ASSERT_EQ(left.join("channel-left", 601), 0);
+    ASSERT_EQ(right.join("channel-right", 602), 0);
+    ASSERT_TRUE(left.sawUser("join", 601));
+    ASSERT_TRUE(right.sawUser("join", 602));
+    ASSERT_EQ(watcher.join("channel-right", 603), 0);
+    ASSERT_TRUE(watcher.sawUser("firstRemoteVideo", 602));
+    EXPECT_TRUE(right.sawUser("userJoined", 603));
+    for (const auto &e : watcher.handler.events())
+        EXPECT_NE(e.number, 601u) << e.name;
+    for (const auto &e : left.handler.events())
+        EXPECT_TRUE(e.name != "userJoined") << "channel-left saw user " << e.number;
+}
+
+// The audience watches the first publisher; when it leaves, the next one.
+TEST_F(JanusEngineTest, NextPublisherIsWatchedWhenTheFirstLeaves)
+{
+    Member first(CLIENT_ROLE_BROADCASTER);
+    Member second(CLIENT_ROLE_BROADCASTER);
+    Member audience(CLIENT_ROLE_AUDIENCE);
+    ASSERT_EQ(first.join("relay", 901), 0);
+    ASSERT_EQ(audience.join("relay", 903), 0);
+    ASSERT_TRUE(audience.sawUser("firstRemoteVideo", 901));
+    ASSERT_EQ(second.join("relay", 902), 0);
+    ASSERT_TRUE(audience.sawUser("userJoined", 902));
+    ASSERT_EQ(first.engine->leaveChannel(), 0);
+    EXPECT_TRUE(audience.sawUser("userOffline", 901, 5000));
+    EXPECT_TRUE(audience.sawUser("firstRemoteVideo", 902));
+}
+
+// With token authentication on, a token Janus does not take fails the join:
+// an error and the failed state, never a join. A signed token past its
+// expiry is told apart from any other.
+TEST_F(JanusEngineTest, RefusedTokensFailTheJoin)
+{
+    const struct
+    {
+        const char *token;
+        ERROR_CODE_TYPE error;
+        CONNECTION_CHANGED_REASON_TYPE reason;
+    } cases[] = {
+        {"not-the-token", ERR_INVALID_TOKEN, CONNECTION_CHANGED_INVALID_TOKEN},
+        {"1,janus,janus.plugin.videoroom:c2lnbmF0dXJl", ERR_TOKEN_EXPIRED, CONNECTION_CHANGED_TOKEN_EXPIRED},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.token);
+        Member member(CLIENT_ROLE_BROADCASTER);
+        ASSERT_EQ(member.join("stage", 701, c.token), 0);
+        ASSERT_TRUE(member.handler.waitFor("error", 1, 5000));
+        const std::string reason = std::to_string(c.reason);
+        EXPECT_TRUE(member.handler.waitFor(
+            "connection",
+            [&](const RecordingHandler::Event &e) { return e.number == CONNECTION_STATE_FAILED && e.text == reason; },
+            5000));
+        EXPECT_EQ(member.handler.count("join"), 0);
+        for (const auto &e : member.handler.events()) {
+            if (e.name == "error") {
+                EXPECT_EQ(e.number, static_cast<unsigned>(c.error));
+            }
+        }
+        // The engine is free again: the right token joins.
+        ASSERT_EQ(member.join("stage", 701), 0);
+        EXPECT_TRUE(member.sawUser("join", 701));
+    }
+}
+
+// A server that goes away mid-call gives connection lost; when it returns the
+// engine rejoins by itself and the picture comes back.
+TEST_F(JanusEngineTest, ServerLossGivesConnectionLostThenRejoin)
+{
+    Member broadcaster(CLIENT_ROLE_BROADCASTER);
+    Member audience(CLIENT_ROLE_AUDIENCE);
+    ASSERT_EQ(broadcaster.join("outage", 801), 0);
+    ASSERT_EQ(audience.join("outage", 802), 0);
+    ASSERT_TRUE(audience.sawUser("firstRemoteVideo", 801));
+
+    ASSERT_TRUE(server("stop"));
+    EXPECT_TRUE(audience.sawUser("connection", CONNECTION_STATE_RECONNECTING, 10000));
+    EXPECT_TRUE(broadcaster.sawUser("connection", CONNECTION_STATE_RECONNECTING, 10000));
+    ASSERT_TRUE(server("start"));
+    EXPECT_TRUE(audience.sawUser("rejoin", 802));
+    EXPECT_TRUE(broadcaster.sawUser("rejoin", 801));
+    EXPECT_TRUE(audience.handler.waitFor("firstRemoteVideo", 2, kMediaWaitMs));
+}
+
+} // namespace
