@@ -1,6 +1,7 @@
 #include "kpsourcespanel.h"
 
 #include "kphostdisplay.h"
+#include "kphosthotkeys.h"
 #include "kpobsruntime.h"
 #include "kpscenefile.h"
 
@@ -187,32 +188,21 @@ void KPSourcesPanel::moveSelected(obs_order_movement movement)
     refresh();
 }
 
-// Slideshows have no navigation keys; the controlling application steps
-// them by writing the picture to show into "file".
+// The buttons press the slideshow's own navigation keys, as a presenter's
+// bound keys do, so both walk the file list alike.
 void KPSourcesPanel::stepSlideshow(int delta)
 {
     obs_source_t *source = selected();
     if (!isSlideshow(source))
         return;
-    OBSDataAutoRelease settings = obs_source_get_settings(source);
-    OBSDataArrayAutoRelease files = obs_data_get_array(settings, "c_data_name_file_list");
-    const int count = static_cast<int>(obs_data_array_count(files));
-    if (count == 0) {
-        emit message(tr("The slideshow has no pictures in its file list"));
+    const char *name = delta > 0 ? "kp_ss_hotkey_next" : "kp_ss_hotkey_previous";
+    const obs_hotkey_id id = KPHostHotkeys::find(source, QString::fromLatin1(name));
+    if (id == OBS_INVALID_HOTKEY_ID) {
+        emit message(tr("The slideshow has no key %1").arg(QString::fromLatin1(name)));
         return;
     }
-    const QString current = QString::fromUtf8(obs_data_get_string(settings, "file"));
-    int index = -1;
-    for (int i = 0; i < count; ++i) {
-        OBSDataAutoRelease entry = obs_data_array_item(files, static_cast<size_t>(i));
-        if (current == QString::fromUtf8(obs_data_get_string(entry, "value")))
-            index = i;
-    }
-    index = index < 0 ? 0 : (index + delta + count) % count;
-    OBSDataAutoRelease entry = obs_data_array_item(files, static_cast<size_t>(index));
-    OBSDataAutoRelease change = obs_data_create();
-    obs_data_set_string(change, "file", obs_data_get_string(entry, "value"));
-    obs_source_update(source, change);
+    KPHostHotkeys::fire(id, true);
+    KPHostHotkeys::fire(id, false);
 }
 
 bool KPSourcesPanel::saveScene(const QString &path)

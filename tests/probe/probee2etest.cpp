@@ -89,7 +89,7 @@ TEST(RtcProbeEndToEnd, ClickShowsPublisherThroughJanus)
     timer.start();
     QImage first;
     QImage second;
-    while (timer.elapsed() < 30000 && second.isNull()) {
+    while (timer.elapsed() < 90000 && second.isNull()) {
         QApplication::processEvents(QEventLoop::AllEvents, 100);
         if (!view->testAttribute(Qt::WA_NativeWindow))
             continue;

@@ -14,6 +14,9 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
+#include <QTemporaryDir>
+#include <QFileInfo>
+#include <QImage>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -349,16 +352,30 @@ TEST(SourcesPanel, AddRenameHideReorderStepAndRemove)
     panel.moveSelected(OBS_ORDER_MOVE_UP);
     EXPECT_EQ(outputOrder(runtime), QStringList({"board", "Image Slideshow 1"}));
 
-    OBSDataAutoRelease files = obs_data_create_from_json(
-        R"({"file": "b.png", "c_data_name_file_list": [{"value": "a.png"}, {"value": "b.png"}, {"value": "c.png"}]})");
+    // The buttons walk the file list through the slideshow's keys: no wrap at the end.
+    QTemporaryDir dir;
+    OBSDataAutoRelease files = obs_data_create();
+    OBSDataArrayAutoRelease pictures = obs_data_array_create();
+    for (const char *name : {"a.png", "b.png", "c.png"}) {
+        QImage picture(8, 8, QImage::Format_RGBA8888);
+        picture.fill(Qt::red);
+        ASSERT_TRUE(picture.save(dir.filePath(QLatin1String(name))));
+        OBSDataAutoRelease entry = obs_data_create();
+        obs_data_set_string(entry, "value", dir.filePath(QLatin1String(name)).toUtf8().constData());
+        obs_data_array_push_back(pictures, entry);
+    }
+    obs_data_set_array(files, "c_data_name_file_list", pictures);
+    obs_data_set_string(files, "file", dir.filePath(QStringLiteral("b.png")).toUtf8().constData());
     obs_source_update(slides, files);
     display.setFocusedSource(slides);
-    panel.stepSlideshow(1);
-    OBSDataAutoRelease stepped = obs_source_get_settings(slides);
-    EXPECT_STREQ(obs_data_get_string(stepped, "file"), "c.png");
-    panel.stepSlideshow(1);
-    OBSDataAutoRelease wrapped = obs_source_get_settings(slides);
-    EXPECT_STREQ(obs_data_get_string(wrapped, "file"), "a.png");
+    const auto file = [&] {
+        OBSDataAutoRelease now = obs_source_get_settings(slides);
+        return QFileInfo(QString::fromUtf8(obs_data_get_string(now, "file"))).fileName();
+    };
+    for (const auto &step : {std::make_pair(1, "c.png"), std::make_pair(1, "c.png"), std::make_pair(-1, "b.png")}) {
+        panel.stepSlideshow(step.first);
+        EXPECT_EQ(file(), QLatin1String(step.second));
+    }
 
     panel.removeSelected();
     display.setFocusedSource(board);
