@@ -62,6 +62,14 @@ bool exportRunning(obs_source_t *source)
     return qstrcmp(obs_data_get_string(status, "kp_export_state"), "running") == 0;
 }
 
+// A picture source decodes on a worker and says so in its status.
+bool pictureLoading(obs_source_t *source)
+{
+    // The host keeps the status record; it is not released here.
+    obs_data_t *status = kp_obs_get_source_status(source);
+    return obs_data_get_bool(status, "kp_picture_loading");
+}
+
 obs_mouse_event mouseEvent(const QJsonObject &step)
 {
     obs_mouse_event event = {};
@@ -333,6 +341,8 @@ void KPHostPlayer::render(const QJsonObject &step)
     obs_source_t *source = sourceFor(step);
     // The tick under way may have started before the previous step.
     waitTicks(2);
+    for (int i = 0; i < 300 && pictureLoading(source); ++i)
+        waitTicks(1);
     writeImage(m_runtime.renderSource(source), KPHostScript::text(step, "out"));
 }
 

@@ -384,6 +384,9 @@ void kp_image_status(void *data, obs_data_t *status)
     KP_LOG_SCOPE();
     if (KPImagePluginList *list = listOf(data)) {
         list->status(status);
+        // A host that renders a picture it just asked for waits for this.
+        if (status && !kp_image_source_settled(data))
+            obs_data_set_bool(status, "kp_picture_loading", true);
         KPAnnotationExporter::addStatus(list->source, status);
     }
 }
