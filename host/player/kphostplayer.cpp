@@ -35,17 +35,6 @@ obs_data_t *settingsFrom(const QJsonObject &step)
     return data;
 }
 
-bool typeExists(const QString &type)
-{
-    const QByteArray wanted = type.toUtf8();
-    const char *id = nullptr;
-    for (size_t i = 0; obs_enum_input_types(i, &id); ++i) {
-        if (wanted == id)
-            return true;
-    }
-    return false;
-}
-
 void writeFile(const QString &path, const QByteArray &content)
 {
     QFile file(path);
@@ -171,7 +160,7 @@ obs_source_t *KPHostPlayer::createSource(const QString &name, const QString &typ
 {
     if (m_sources.contains(name))
         throw KPStepError(QStringLiteral("source name \"%1\" is already used").arg(name));
-    if (!typeExists(type))
+    if (!KPSceneFile::typeKnown(type))
         throw KPStepError(QStringLiteral("unknown source type \"%1\"").arg(type));
     obs_source_t *source = obs_source_create(type.toUtf8().constData(), name.toUtf8().constData(), settings, nullptr);
     if (!source)

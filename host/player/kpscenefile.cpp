@@ -30,17 +30,6 @@ bool saveItem(obs_scene_t *, obs_sceneitem_t *item, void *data)
     return true;
 }
 
-bool typeKnown(const QString &type)
-{
-    const QByteArray wanted = type.toUtf8();
-    const char *id = nullptr;
-    for (size_t i = 0; obs_enum_input_types(i, &id); ++i) {
-        if (wanted == id)
-            return true;
-    }
-    return false;
-}
-
 // Everything about the entries that can be checked before one is created.
 bool check(const QJsonArray &entries, QString *error)
 {
@@ -53,7 +42,7 @@ bool check(const QJsonArray &entries, QString *error)
             *error = QStringLiteral("a source without a name or type");
             return false;
         }
-        if (!typeKnown(type)) {
+        if (!KPSceneFile::typeKnown(type)) {
             *error = QStringLiteral("source \"%1\" has the unknown type \"%2\"").arg(name, type);
             return false;
         }
@@ -131,4 +120,15 @@ bool KPSceneFile::open(obs_scene_t *scene, const QString &path, QStringList *nam
         names->append(QString::fromUtf8(obs_source_get_name(source)));
     }
     return true;
+}
+
+bool KPSceneFile::typeKnown(const QString &type)
+{
+    const QByteArray wanted = type.toUtf8();
+    const char *id = nullptr;
+    for (size_t i = 0; obs_enum_input_types(i, &id); ++i) {
+        if (wanted == id)
+            return true;
+    }
+    return false;
 }

@@ -16,6 +16,8 @@
 class KPSceneFile
 {
 public:
+    // Whether libobs knows an input type of this id.
+    static bool typeKnown(const QString &type);
     // Writes the scene; the file is replaced only once it is whole.
     static bool save(obs_scene_t *scene, const QString &path, QString *error);
     // Adds the file's sources on top of the scene, in order. A file that is
