@@ -4,7 +4,9 @@
 # does for X. The command sees:
 #   VENDOR_RTC_JANUS_URL  the server's API root, e.g. http://127.0.0.1:40123/janus
 #   KP_JANUS_CONTROL      a script: "stop" ends the server, "start" starts it
-#                         again on the same ports (for tests of a lost server)
+#                         again on the same ports (for tests of a lost server),
+#                         "hangup-media" drops every peer connection through
+#                         the admin API, as the server does when ICE fails
 #   KP_JANUS_TOKEN        with --token-secret: a token valid for a day
 # Options (before the command):
 #   --token-secret TEXT  turn on Janus's token authentication with tokens
@@ -66,6 +68,8 @@ free_port() {
     python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
 }
 port=$(free_port)
+admin_port=$(free_port)
+admin_secret=$(python3 -c 'import secrets; print(secrets.token_hex(8))')
 rtp_base=$((20000 + (RANDOM % 400) * 100))
 token_auth=false
 [ -z "$token_secret" ] || token_auth=true
@@ -79,6 +83,7 @@ fill() {
         -e "s|@TRANSPORTS@|$dir/transports|" -e "s|@EMPTY@|$dir/empty|" \
         -e "s|@TOKEN_AUTH@|$token_auth|" -e "s|@TOKEN_SECRET@|$token_secret|" -e '/token_auth_secret = ""/d' \
         -e "s|@ICE_ENFORCE@|$ice_enforce|" -e "s|@RTP_RANGE@|$rtp_base-$((rtp_base + 99))|" \
+        -e "s|@ADMIN_PORT@|$admin_port|" -e "s|@ADMIN_SECRET@|$admin_secret|" \
         -e "s|@PORT@|$port|" "$1"
 }
 fill "$here/janus.jcfg.in" >"$dir/conf/janus.jcfg"
@@ -91,6 +96,7 @@ url="http://127.0.0.1:$port/janus"
     echo '# Stops or starts the private Janus server; "start" waits until it answers.'
     echo 'set -u'
     printf 'dir=%q; log=%q; url=%q; janus=%q\n' "$dir" "$log" "$url" "$janus_bin"
+    printf 'admin=%q; admin_secret=%q\n' "http://127.0.0.1:$admin_port/admin" "$admin_secret"
     cat <<'BODY'
 case "${1:-}" in
 stop)
@@ -111,8 +117,24 @@ start)
     echo "with-janus: Janus did not start; its log:" >&2
     tail -n 40 "$log" >&2
     exit 1 ;;
+hangup-media)
+    python3 - "$admin" "$admin_secret" <<'PY'
+import json, sys, urllib.request
+
+admin, secret = sys.argv[1:]
+
+def ask(path, request):
+    body = dict(request, transaction="kp", admin_secret=secret)
+    with urllib.request.urlopen(admin + path, json.dumps(body).encode(), timeout=5) as reply:
+        return json.load(reply)
+
+for session in ask("", {"janus": "list_sessions"}).get("sessions", []):
+    for handle in ask("/%d" % session, {"janus": "list_handles"}).get("handles", []):
+        ask("/%d/%d" % (session, handle), {"janus": "hangup_webrtc"})
+PY
+    ;;
 *)
-    echo "usage: $0 start|stop" >&2; exit 2 ;;
+    echo "usage: $0 start|stop|hangup-media" >&2; exit 2 ;;
 esac
 BODY
 } >"$dir/control.sh"

@@ -16,7 +16,7 @@ using namespace vendor::rtc;
 
 namespace {
 
-constexpr int kMediaWaitMs = 20000; // ICE, DTLS and the first key frame on a busy machine
+constexpr int kMediaWaitMs = 30000; // ICE, DTLS and the first key frame on a busy machine, with one restart
 
 struct EngineDeleter
 {
@@ -141,6 +141,23 @@ TEST_F(JanusEngineTest, NextPublisherIsWatchedWhenTheFirstLeaves)
     ASSERT_EQ(first.engine->leaveChannel(), 0);
     EXPECT_TRUE(audience.sawUser("userOffline", 901, 5000));
     EXPECT_TRUE(audience.sawUser("firstRemoteVideo", 902));
+}
+
+// When the server drops the peer connections, as it does when ICE or DTLS
+// fails, the publisher offers again and the audience subscribes again: the
+// picture comes back by itself, without a rejoin.
+TEST_F(JanusEngineTest, DroppedMediaIsSetUpAgain)
+{
+    Member broadcaster(CLIENT_ROLE_BROADCASTER);
+    Member audience(CLIENT_ROLE_AUDIENCE);
+    ASSERT_EQ(broadcaster.join("fragile", 1001), 0);
+    ASSERT_EQ(audience.join("fragile", 1002), 0);
+    ASSERT_TRUE(audience.sawUser("firstRemoteVideo", 1001));
+
+    ASSERT_TRUE(server("hangup-media"));
+    EXPECT_TRUE(audience.handler.waitFor("firstRemoteVideo", 2, kMediaWaitMs));
+    EXPECT_EQ(audience.handler.count("rejoin"), 0);
+    EXPECT_EQ(broadcaster.handler.count("rejoin"), 0);
 }
 
 // With token authentication on, a token Janus does not take fails the join:

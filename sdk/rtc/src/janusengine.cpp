@@ -19,6 +19,7 @@ constexpr const char *kPlugin = "janus.plugin.videoroom";
 constexpr int kFirstBackoffMs = 250;
 constexpr int kLastBackoffMs = 4000;
 constexpr int kHangUpTimeoutMs = 2000;
+constexpr int kRepublishDelayMs = 500;
 // Janus's error codes the engine tells apart.
 constexpr int kJanusUnauthorized = 403;
 constexpr int kJanusNoSession = 458;
@@ -490,10 +491,55 @@ void JanusEngine::handleEvent(uint64_t generation, unsigned attempt, const Json 
                                      candidate["candidate"].get<std::string>());
     } else if (kind == "timeout") {
         connectionLost(generation, attempt);
-    } else if (kind == "hangup" && sender == m_subscriberHandle) {
+    } else if (kind == "hangup") {
+        mediaEnded(generation, sender);
+    }
+}
+
+// The server dropped a peer connection (its ICE or DTLS failed, or this
+// member asked for it): a subscription moves on to the oldest publisher, a
+// publisher offers again on the same handle.
+void JanusEngine::mediaEnded(uint64_t generation, uint64_t handle)
+{
+    if (!handle)
+        return;
+    if (handle == m_subscriberHandle) {
         stopSubscription();
         subscribeNext(generation);
+    } else if (handle == m_publisherHandle) {
+        restartPublishing(generation);
     }
+}
+
+// A connection that webrtcbin gave up on. A subscription is dropped and made
+// again at once; a publisher asks the server to unpublish, and the server's
+// hangup then restarts it, so that a failure seen on both sides restarts once.
+void JanusEngine::mediaFailed(uint64_t generation, uint64_t handle)
+{
+    if (!handle || handle != m_publisherHandle)
+        return mediaEnded(generation, handle);
+    const auto reply = m_client->send("/" + std::to_string(m_session) + "/" + std::to_string(handle),
+                                      {{"janus", "message"}, {"body", {{"request", "unpublish"}}}});
+    if (!reply.reached)
+        connectionLost(generation, m_attempt);
+}
+
+void JanusEngine::restartPublishing(uint64_t generation)
+{
+    std::shared_ptr<WebRtcPeer> peer;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        peer = std::move(m_publisher);
+        m_publisher.reset();
+    }
+    if (!peer)
+        return; // an audience member, or a publisher that never started
+    peer->stop();
+    const unsigned attempt = m_attempt;
+    m_control.post(kRepublishDelayMs, [this, generation, attempt] {
+        if (current(generation) && attempt == m_attempt)
+            startPublishing(generation);
+    });
 }
 
 void JanusEngine::handleRoomEvent(uint64_t generation, uint64_t sender, const Json &data, const Json &jsep)
@@ -504,6 +550,16 @@ void JanusEngine::handleRoomEvent(uint64_t generation, uint64_t sender, const Js
             std::lock_guard<std::mutex> lock(m_mutex);
             if (m_subscriber)
                 m_subscriber->setRemoteDescription("offer", jsep["sdp"].get<std::string>());
+        } else if (member(data, "error_code").is_number()) {
+            // The feed went away before the subscription reached it: the next one.
+            uid_t feed = 0;
+            {
+                std::lock_guard<std::mutex> lock(m_mutex);
+                feed = m_subscribedFeed;
+            }
+            m_feeds.erase(std::remove(m_feeds.begin(), m_feeds.end(), feed), m_feeds.end());
+            stopSubscription();
+            subscribeNext(generation);
         }
         return;
     }
@@ -696,11 +752,16 @@ WebRtcPeer::Callbacks JanusEngine::peerCallbacks(uint64_t generation, uint64_t h
                 handler->onFirstLocalAudioFrame(elapsed);
         });
     };
-    callbacks.connectionChanged = [this, generation](bool connected) {
-        if (!connected)
-            deliver(generation, [](IRtcEngineEventHandler *handler) {
-                handler->onError(ERR_FAILED, "the media connection failed");
-            });
+    callbacks.connectionChanged = [this, generation, attempt, handle](bool connected) {
+        if (connected)
+            return;
+        deliver(generation, [](IRtcEngineEventHandler *handler) {
+            handler->onError(ERR_FAILED, "the media connection failed");
+        });
+        m_control.post(0, [this, generation, attempt, handle] {
+            if (current(generation) && attempt == m_attempt)
+                mediaFailed(generation, handle);
+        });
     };
     callbacks.error = [this, generation](const std::string &message) {
         deliver(generation, [message](IRtcEngineEventHandler *handler) { handler->onError(ERR_FAILED, message.c_str()); });

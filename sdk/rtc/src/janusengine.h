@@ -84,6 +84,9 @@ private:
     void addRemote(uint64_t generation, uint64_t id, bool publisher);
     void removeRemote(uint64_t generation, uint64_t id, USER_OFFLINE_REASON_TYPE reason);
     void startPublishing(uint64_t generation);
+    void restartPublishing(uint64_t generation);
+    void mediaEnded(uint64_t generation, uint64_t handle);
+    void mediaFailed(uint64_t generation, uint64_t handle);
     void subscribeNext(uint64_t generation);
     void stopSubscription();
     void sendTrickle(uint64_t handle, unsigned mline, const std::string &candidate);
