@@ -42,11 +42,15 @@ void KPLaserTrail::release()
     m_pressed = false;
 }
 
+// A segment needs a point to start from: the first point never has one, even
+// when a held pointer's earlier points have all faded or the oldest went.
 void KPLaserTrail::add(const QPointF &point, bool joined)
 {
-    if (m_points.size() >= kMaxPoints)
+    if (m_points.size() >= kMaxPoints) {
         m_points.removeFirst();
-    m_points.append({point, m_now, joined, m_colour, m_width});
+        m_points.first().joined = false;
+    }
+    m_points.append({point, m_now, joined && !m_points.isEmpty(), m_colour, m_width});
 }
 
 double KPLaserTrail::alphaAt(const Point &point) const

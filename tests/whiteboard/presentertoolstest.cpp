@@ -217,6 +217,17 @@ TEST(Laser, ATrailFadesWithinASecondOfTicksLeavingNoItemAndAnIdleBoard)
         board.do_video_tick();
     }
     EXPECT_EQ(board.composedFrames(), frames);
+
+    // Held still until the whole trail faded, then moved on: a dot where the
+    // pointer is now, and nothing read before the trail's first point.
+    press(board, {100, 100});
+    for (int i = 0; i < 12; ++i) {
+        board.advanceClock(0.1);
+        board.do_video_tick();
+    }
+    move(board, {120, 100});
+    EXPECT_TRUE(isInk(compose(board), 120, 100));
+    release(board, {120, 100});
 }
 
 TEST(Spotlight, DarkensOutsideTheCircleUntilTheMouseLeavesOrTheToolChanges)
