@@ -301,6 +301,7 @@ void kp_image_source_video_tick(void *data, float seconds)
     KPPictureLoader::Result result;
     QMutexLocker lock(&list->pictureLock);
     const bool finished = list->loader.take(&result);
+    list->installing = finished;
     lock.unlock();
     if (finished)
         installPicture(list, result);
@@ -323,6 +324,7 @@ void kp_image_source_video_tick(void *data, float seconds)
             restartAnimation(list);
         list->active = false;
     }
+    list->installing = false;
 }
 
 bool kp_image_source_settled(void *data)
@@ -331,7 +333,7 @@ bool kp_image_source_settled(void *data)
     if (!list)
         return true;
     QMutexLocker lock(&list->pictureLock);
-    return !list->loader.busy();
+    return !list->loader.busy() && !list->installing;
 }
 
 void kp_image_source_video_render(void *data, gs_effect_t *effect)

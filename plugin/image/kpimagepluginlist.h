@@ -82,6 +82,9 @@ public:
     FileStamp fileStamp;
     KPPictureLoader loader;
     QMutex pictureLock;
+    // From the tick that takes a decoded picture until that tick has put it
+    // and its page in place: the picture is no longer the loader's, not yet shown.
+    std::atomic<bool> installing{false};
     float updateTimeElapsed = 0.0f;
     uint64_t lastTime = 0;
     bool active = false;
