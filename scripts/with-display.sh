@@ -26,6 +26,14 @@ if ! read -r -t 30 display_number <"$fifo_dir/display"; then
 fi
 
 export DISPLAY=":$display_number"
+# A private display has no desktop session. Without a session bus address,
+# D-Bus starts one through the display (autolaunch) for Qt's accessibility
+# bridge, and a widget program waits for it; inside the Janus tests' network
+# namespace that start can hang for good. An address that fails at once
+# leaves Qt without a session bus, which it does not need here.
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
+    export DBUS_SESSION_BUS_ADDRESS="unix:path=$fifo_dir/no-session-bus"
+fi
 status=0
 "$@" || status=$?
 exit "$status"
