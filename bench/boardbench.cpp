@@ -514,6 +514,75 @@ void BM_HugeStroke(benchmark::State &state)
     obs_data_release(record);
 }
 
+// One pointer move of a presenter tool over 1,000 items, then a tick: the
+// laser pointer (pressed, its trail fading by a frame's time each move) and
+// the spotlight. Arguments: tool, canvas height.
+void BM_PointerMove(benchmark::State &state)
+{
+    const QSize canvas = canvasOf(state.range(1));
+    auto board = newBoard(1000, canvas);
+    useTool(*board, int(state.range(0)), 20, 0xff0000ffu);
+    mouse(*board, canvas.width() / 2, canvas.height() / 2, 0);
+    board->do_video_tick();
+    int step = 0;
+    for (auto _ : state) {
+        ++step;
+        mouse(*board, canvas.width() / 4 + step % (canvas.width() / 2), canvas.height() / 3 + (step % 11), 1);
+        board->advanceClock(1.0 / 60.0);
+        board->do_video_tick();
+    }
+    mouse(*board, canvas.width() / 2, canvas.height() / 2, 2);
+}
+
+// Undo (and then redo) of the last of many tablet strokes, with the tick
+// that shows it. Arguments: strokes, 0 for undo or 1 for redo.
+void BM_PressureUndoRedo(benchmark::State &state)
+{
+    auto board = newBoard(0);
+    fillPressure(*board, int(state.range(0)));
+    board->do_video_tick();
+    const bool redo = state.range(1);
+    QElapsedTimer timer;
+    qint64 timed = 0;
+    for (auto _ : state) {
+        if (redo) {
+            state.PauseTiming();
+            board->do_undo();
+            board->do_video_tick();
+            state.ResumeTiming();
+        }
+        timer.start();
+        redo ? board->do_redo() : board->do_undo();
+        board->do_video_tick();
+        timed += timer.nsecsElapsed();
+        if (!redo) {
+            state.PauseTiming();
+            board->do_redo();
+            board->do_video_tick();
+            state.ResumeTiming();
+        }
+    }
+    state.counters["ms_per_step"] = timed / 1.0e6 / double(state.iterations());
+}
+
+// One pointer move of an eraser drag across many tablet strokes, then a tick.
+// Arguments: strokes.
+void BM_PressureEraseDrag(benchmark::State &state)
+{
+    auto board = newBoard(0);
+    fillPressure(*board, int(state.range(0)));
+    board->do_video_tick();
+    useTool(*board, KPWB::DRAW_ITEM_TYPE_ERASER, 10, 0xff000000u);
+    mouse(*board, 100, 100, 0);
+    int step = 0;
+    for (auto _ : state) {
+        ++step;
+        mouse(*board, 100 + step * 7 % (kWidth - 200), 100 + step * 3 % (kHeight - 200), 1);
+        board->do_video_tick();
+    }
+    mouse(*board, 100, 100, 2);
+}
+
 } // namespace
 
 BENCHMARK(BM_HugeStroke)->Args({6, 0})->Args({8, 0})->Args({6, 1})->Unit(benchmark::kSecond)->Iterations(1);
@@ -533,6 +602,10 @@ BENCHMARK(BM_FocusedText)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Save)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Load)->Arg(10000)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_TextBoxMemory)->Arg(1000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PointerMove)->ArgsProduct({{KPWB::DRAW_ITEM_TYPE_LASER, KPWB::DRAW_ITEM_TYPE_SPOTLIGHT}, {1080, 2160}})
+    ->Iterations(60)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PressureUndoRedo)->ArgsProduct({{1000, 10000}, {0, 1}})->Iterations(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PressureEraseDrag)->Arg(1000)->Arg(10000)->Iterations(20)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {

@@ -55,16 +55,10 @@ void KPBoardCompositor::markDirty(const QRect &rect)
     m_needsCompose = true;
 }
 
-// Text boxes lay themselves out over the whole canvas; pressure strokes live
-// in the board's pressure layer and paint nothing here.
+// Text boxes lay themselves out over the whole canvas.
 QRect KPBoardCompositor::boundsOf(const KPWhiteBoardItemObject &item) const
 {
-    const QRect canvas(QPoint(0, 0), m_scene->canvasSize());
-    if (item.itemProperty.type == KPWB::DRAW_ITEM_TYPE_TEXT)
-        return canvas;
-    if (!item.pressurePoints().isEmpty())
-        return QRect();
-    return item.paintBounds().toAlignedRect() & canvas;
+    return item.paintBounds().toAlignedRect() & QRect(QPoint(0, 0), m_scene->canvasSize());
 }
 
 // Items are appended and then reported, so the search from the end is short.
@@ -106,7 +100,7 @@ void KPBoardCompositor::itemAdded(const Item &item)
     if (cacheUsable()) {
         QPainter painter(&m_cache);
         prepare(&painter);
-        item->paint(&painter, 0);
+        paintCached(&painter, item);
     } else if (!m_cache.isNull()) {
         m_cacheDirty += bounds;
     }
@@ -227,8 +221,12 @@ QRect KPBoardCompositor::overlayBounds() const
 // images and draws nothing, so the picture alone is what costs.
 bool KPBoardCompositor::showsNothing() const
 {
-    if (m_scene->backgroundColor().alpha() != 0 || !overlayBounds().isEmpty())
+    if (m_scene->backgroundColor().alpha() != 0)
         return false;
+    for (const Overlay *overlay : m_overlays) {
+        if (overlay->overlayShowing())
+            return false;
+    }
     return m_scene->handwritingHidden() || (m_index.count() == 0 && !m_scene->liveShowing());
 }
 
@@ -278,6 +276,8 @@ bool KPBoardCompositor::compose()
         rebuildCache();
         full = true;
     } else if (!m_cacheDirty.isEmpty()) {
+        // The frame follows the layer where it was recomposed.
+        m_dirty |= m_cacheDirty.boundingRect() & QRect(QPoint(0, 0), canvas);
         recomposeCache(m_cacheDirty);
     }
     const QRect frame = m_frame.rect();
@@ -346,7 +346,18 @@ void KPBoardCompositor::rebuildCache()
     QPainter painter(&m_cache);
     prepare(&painter);
     for (const Item &item : m_scene->finishedItems())
-        item->paint(&painter, 0);
+        paintCached(&painter, item);
+}
+
+// An item that looks different after its paint (a text box shrinking to fit)
+// is recomposed at the next tick, so the layer never holds it at two sizes.
+void KPBoardCompositor::paintCached(QPainter *painter, const Item &item)
+{
+    item->paint(painter, 0);
+    if (item->takeLookChange()) {
+        m_cacheDirty += boundsOf(*item);
+        m_needsCompose = true;
+    }
 }
 
 // Only the items meeting the region are painted again, clipped to it, over
@@ -365,14 +376,9 @@ void KPBoardCompositor::recomposeCache(const QRegion &region)
     QPainter painter(&m_cache);
     prepare(&painter);
     painter.setClipRegion(clipped);
-    paintItems(&painter, m_index.itemsMeeting(clipped), 0);
-}
-
-void KPBoardCompositor::paintItems(QPainter *painter, const QVector<int> &orders, int flags)
-{
     const QList<Item> &items = m_scene->finishedItems();
-    for (const int order : orders)
-        items.at(order)->paint(painter, flags);
+    for (const int order : m_index.itemsMeeting(clipped))
+        paintCached(&painter, items.at(order));
 }
 
 void KPBoardCompositor::paintFrame(const QRect &changed, bool full)
@@ -394,7 +400,7 @@ void KPBoardCompositor::paintFrame(const QRect &changed, bool full)
         overlay->paintOverlay(&painter, m_frame.size());
 }
 
-QImage KPBoardCompositor::fullComposition(int flags)
+QImage KPBoardCompositor::fullComposition(int flags, quint32 minimumLineWidth)
 {
     QImage frame(m_scene->canvasSize(), kFormat);
     if (frame.isNull())
@@ -404,7 +410,7 @@ QImage KPBoardCompositor::fullComposition(int flags)
         QPainter items(&frame);
         prepare(&items);
         for (const Item &item : m_scene->finishedItems())
-            item->paint(&items, flags);
+            item->paintWidened(&items, flags, minimumLineWidth);
     }
     // The layers above the items in a painter of their own, as a tick paints them.
     QPainter painter(&frame);

@@ -61,12 +61,15 @@ public:
     };
 
     // Something drawn above everything else (a pointer, a spotlight), even
-    // while the handwriting is hidden. Its owner calls markDirty() or
-    // requestFullFrame() when it moves; the old and the new bounds are composed again.
+    // while the handwriting is hidden. Its owner calls requestCompose() when
+    // it moves (the old and the new bounds are composed again) or
+    // requestFullFrame() when it changes beyond them.
     class Overlay
     {
     public:
-        // Where it paints now; empty when it shows nothing.
+        // True while it shows anything.
+        virtual bool overlayShowing() const = 0;
+        // Where it changes the frame from one move to the next; empty when it shows nothing.
         virtual QRect overlayBounds(const QSize &canvas) const = 0;
         virtual void paintOverlay(QPainter *painter, const QSize &canvas) = 0;
 
@@ -117,8 +120,9 @@ public:
     // The frame as composed; null while the board shows nothing.
     const QImage &frame() const { return m_frame; }
     bool hasTexture() const { return !m_tiles.empty(); }
-    // The frame composed from scratch, every visible item painted again.
-    QImage fullComposition(int flags);
+    // The frame composed from scratch, every visible item painted again; its
+    // lines at least minimumLineWidth wide.
+    QImage fullComposition(int flags, quint32 minimumLineWidth = 1);
     // The items the index holds, in painting order (places in finishedItems()).
     QVector<int> indexedItems() const { return m_index.orders(); }
     // Bytes the index and the layer kept by the last clear take.
@@ -145,7 +149,7 @@ private:
     void rebuildIndex();
     void rebuildCache();
     void recomposeCache(const QRegion &region);
-    void paintItems(QPainter *painter, const QVector<int> &orders, int flags);
+    void paintCached(QPainter *painter, const Item &item);
     QRect overlayBounds() const;
     void paintFrame(const QRect &changed, bool full);
     void dropKeptLayer();

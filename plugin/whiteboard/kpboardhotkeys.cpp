@@ -2,16 +2,16 @@
 
 #include "kpitemproperty.h"
 #include "kplog.h"
+#include "kptoolbox.h"
 #include "kputilinterface.h"
 
 #include <obs-module.h>
 
-#include <QHash>
-#include <QMutex>
-#include <QMutexLocker>
 #include <QString>
 
 #include <cmath>
+#include <cstring>
+#include <utility>
 
 struct KPBoardHotkeys::Entry
 {
@@ -25,10 +25,7 @@ namespace {
 
 using Entry = KPBoardHotkeys::Entry;
 using Action = KPBoardHotkeys::Action;
-
-const char kTypeKey[] = "kp_wb_draw_type";
-const char kColorKey[] = "kp_wb_draw_color";
-const char kSizeKey[] = "kp_wb_draw_size";
+using Keys = KPUtilInterface;
 
 // Registration order is the order a host lists them in.
 const Entry kEntries[] = {
@@ -57,46 +54,32 @@ const Entry kEntries[] = {
     {"kp_wb_hotkey_size_down", Entry::SizeDown, 0},
 };
 
-QMutex g_attachedMutex;
-QHash<const void *, KPBoardHotkeys *> g_attached;
-
 } // namespace
 
 void KPBoardHotkeys::attach(const void *holder, obs_source_t *source, Handler handler)
 {
-    auto *hotkeys = new KPBoardHotkeys(source, std::move(handler));
-    QMutexLocker locker(&g_attachedMutex);
-    delete g_attached.take(holder);
-    g_attached.insert(holder, hotkeys);
+    KPSourceHotkeys::attach(holder, std::make_unique<KPBoardHotkeys>(source, std::move(handler)));
 }
 
-void KPBoardHotkeys::detach(const void *holder)
+void KPBoardHotkeys::attachCommands(const void *holder, obs_source_t *source, std::function<void(int)> command)
 {
-    QMutexLocker locker(&g_attachedMutex);
-    delete g_attached.take(holder);
+    attach(holder, source, [source, command = std::move(command)](Action action) {
+        switch (action) {
+        case Action::Undo: command(1); break;
+        case Action::Redo: command(2); break;
+        case Action::Clear: command(3); break;
+        case Action::ToggleHandwriting: toggleSetting(source, "kp_wb_hideHandwriting"); break;
+        }
+    });
 }
 
 KPBoardHotkeys::KPBoardHotkeys(obs_source_t *source, Handler handler)
-    : m_source(source), m_handler(std::move(handler))
+    : KPSourceHotkeys(source), m_handler(std::move(handler))
 {
-    if (!source || !m_handler)
+    if (!m_handler)
         return;
-    // Reserved first: libobs keeps the address of each binding.
-    m_bindings.reserve(std::size(kEntries));
-    for (const Entry &entry : kEntries) {
-        m_bindings.push_back({this, &entry, OBS_INVALID_HOTKEY_ID});
-        Binding &binding = m_bindings.back();
-        binding.id = obs_hotkey_register_source(source, entry.name, obs_module_text(entry.name),
-                                                &KPBoardHotkeys::fire, &binding);
-    }
-}
-
-KPBoardHotkeys::~KPBoardHotkeys()
-{
-    for (const Binding &binding : m_bindings) {
-        if (binding.id != OBS_INVALID_HOTKEY_ID)
-            obs_hotkey_unregister(binding.id);
-    }
+    for (const Entry &entry : kEntries)
+        add(entry.name, [this, &entry] { run(entry); });
 }
 
 const char *KPBoardHotkeys::name(Action action)
@@ -145,34 +128,46 @@ long long KPBoardHotkeys::stepSize(long long size, bool up)
     return qBound(1LL, stepped, largest);
 }
 
+long long KPBoardHotkeys::stepLineWidth(long long width, bool up)
+{
+    // A quarter of the width at a time, at least a pixel: thin lines step finely, wide ones quickly.
+    const long long from = qBound<long long>(KPUtilInterface::kMinLineWidth, width, KPUtilInterface::kMaxLineWidth);
+    const long long step = qMax(1LL, from / 4);
+    return qBound<long long>(KPUtilInterface::kMinLineWidth, up ? from + step : from - qMax(1LL, (from - 1) / 4),
+                             KPUtilInterface::kMaxLineWidth);
+}
+
 void KPBoardHotkeys::run(const Entry &entry)
 {
     switch (entry.kind) {
-    case Entry::HolderAction:
-        m_handler(static_cast<Action>(entry.value));
-        break;
-    case Entry::Tool:
-        setSetting(m_source, kTypeKey, entry.value);
-        break;
-    case Entry::Colour:
-        setSetting(m_source, kColorKey, entry.value);
-        break;
+    case Entry::HolderAction: m_handler(static_cast<Action>(entry.value)); break;
+    case Entry::Tool: setSetting(source(), Keys::kTypeKey, entry.value); break;
+    case Entry::Colour: setSetting(source(), Keys::kColorKey, entry.value); break;
     case Entry::SizeUp:
-    case Entry::SizeDown: {
-        obs_data_t *settings = obs_source_get_settings(m_source);
-        const long long size = obs_data_get_int(settings, kSizeKey);
-        obs_data_release(settings);
-        setSetting(m_source, kSizeKey, stepSize(size, entry.kind == Entry::SizeUp));
-        break;
-    }
+    case Entry::SizeDown: stepSizeSetting(entry.kind == Entry::SizeUp); break;
     }
 }
 
-void KPBoardHotkeys::fire(void *data, obs_hotkey_id, obs_hotkey_t *, bool pressed)
+// The size keys step what the tool's look depends on (see KPToolbox).
+void KPBoardHotkeys::stepSizeSetting(bool up)
 {
-    auto *binding = static_cast<Binding *>(data);
-    if (!binding || !pressed)
-        return;
-    KP_LOG(2, QStringLiteral(" hotkey=%1").arg(QLatin1String(binding->entry->name)));
-    binding->owner->run(*binding->entry);
+    obs_data_t *settings = obs_source_get_settings(source());
+    const char *key = KPToolbox::sizeKeyFor(static_cast<qint32>(obs_data_get_int(settings, Keys::kTypeKey)));
+    const bool spotlight = std::strcmp(key, Keys::kSpotlightRadiusKey) == 0;
+    long long stepped = 0;
+    if (std::strcmp(key, Keys::kLineWidthKey) == 0) {
+        stepped = stepLineWidth(KPUtilInterface::readLineWidth(settings), up);
+    } else if (spotlight || std::strcmp(key, Keys::kLaserWidthKey) == 0) {
+        KPWB::ItemProperty tool;
+        KPUtilInterface::updateWithSettings(tool, settings);
+        const long long from = spotlight ? tool.spotlightRadius : tool.laserWidth;
+        const long long low = spotlight ? KPUtilInterface::kMinSpotlightRadius : 1;
+        const long long high = spotlight ? KPUtilInterface::kMaxSpotlightRadius : KPUtilInterface::kMaxLaserWidth;
+        const long long scaled = std::llround(up ? from * 1.5 : from / 1.5);
+        stepped = qBound(low, up ? qMax(scaled, from + 1) : qMin(scaled, from - 1), high);
+    } else {
+        stepped = stepSize(obs_data_get_int(settings, Keys::kSizeKey), up);
+    }
+    obs_data_release(settings);
+    setSetting(source(), key, stepped);
 }

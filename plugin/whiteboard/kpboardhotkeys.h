@@ -1,6 +1,6 @@
 #pragma once
 
-#include <obs.h>
+#include "kpsourcehotkeys.h"
 
 #include <functional>
 #include <vector>
@@ -13,7 +13,7 @@
 // reached through one callback; the tool, colour and size keys and hide/show
 // handwriting write the source's settings, so that the property sheet shows
 // the change and the scene saves it.
-class KPBoardHotkeys
+class KPBoardHotkeys : public KPSourceHotkeys
 {
 public:
     enum class Action { Undo, Redo, Clear, ToggleHandwriting };
@@ -23,17 +23,12 @@ public:
     // source, which a host never lists). The handler runs on the thread
     // libobs fires hotkeys on, only on a press.
     KPBoardHotkeys(obs_source_t *source, Handler handler);
-    // Unregisters first, so no hotkey can reach a holder being destroyed.
-    ~KPBoardHotkeys();
 
-    KPBoardHotkeys(const KPBoardHotkeys &) = delete;
-    KPBoardHotkeys &operator=(const KPBoardHotkeys &) = delete;
-
-    // Hotkeys kept for a holder (the source data) until detached, so that the
-    // source data can stay the board or list every other callback expects.
+    // Hotkeys kept for a holder (the source data) until detached.
     static void attach(const void *holder, obs_source_t *source, Handler handler);
-    // Call before the holder is destroyed: no hotkey reaches it afterwards.
-    static void detach(const void *holder);
+    // The usual holder: undo, redo and clear are its commands 1, 2 and 3, and
+    // hide/show handwriting flips the source's "kp_wb_hideHandwriting".
+    static void attachCommands(const void *holder, obs_source_t *source, std::function<void(int)> command);
 
     // The registered names of the four holder actions.
     static const char *name(Action action);
@@ -47,21 +42,14 @@ public:
     // The tool size one step up or down: times or divided by 1.5, rounded,
     // within 1 and the sheet's largest size.
     static long long stepSize(long long size, bool up);
+    static long long stepLineWidth(long long width, bool up);
 
     // One row of the hotkey table.
     struct Entry;
 
 private:
-    struct Binding
-    {
-        KPBoardHotkeys *owner;
-        const Entry *entry;
-        obs_hotkey_id id;
-    };
-    static void fire(void *data, obs_hotkey_id id, obs_hotkey_t *hotkey, bool pressed);
     void run(const Entry &entry);
+    void stepSizeSetting(bool up);
 
-    obs_source_t *m_source;
     Handler m_handler;
-    std::vector<Binding> m_bindings;
 };

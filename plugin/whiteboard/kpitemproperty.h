@@ -39,6 +39,12 @@ struct ItemProperty
     quint32 size = 20;          // dot diameter in board pixels
     quint32 color = 0xff0000ffu; // 0xAABBGGRR: red in the low byte, alpha in the high byte
     qint32 type = DRAW_ITEM_TYPE_UNDEFINED;
+    // Outline, line and stroke width in board pixels; 1 is the hairline every
+    // board drew before widths existed.
+    quint32 lineWidth = 1;
+    // The pointers' own sizes, tool settings only: no item records them.
+    quint32 spotlightRadius = 120; // board pixels before the stroke scale
+    quint32 laserWidth = 20;       // board pixels before the stroke scale, as the default size drew it
 };
 
 } // namespace KPWB

@@ -1,5 +1,6 @@
 #include "kplasertrail.h"
 
+#include <QImage>
 #include <QPainter>
 #include <QPen>
 
@@ -88,33 +89,55 @@ QRect KPLaserTrail::bounds() const
     return area.adjusted(-pad, -pad, pad, pad).toAlignedRect();
 }
 
-// Each segment takes the fade of its newer end; a point alone is a dot.
+// Each segment takes the fade of its newer end; a point alone is a dot. The
+// segments of a pass are drawn into a layer, each replacing what lies under
+// it: newer segments are drawn later and are the more opaque, so where
+// neighbours overlap at their round caps the trail shows the newer alpha
+// rather than the two added up, and it reads as one path fading along its
+// tail instead of a string of beads. The glow layer is laid on first, then
+// the core over it, as two strokes would be.
 void KPLaserTrail::paint(QPainter *painter) const
 {
     if (m_points.isEmpty())
         return;
-    painter->save();
-    painter->setBrush(Qt::NoBrush);
+    const QRect area = bounds();
+    if (area.isEmpty())
+        return;
+    QImage layer(area.size(), QImage::Format_ARGB32_Premultiplied);
+    if (layer.isNull())
+        return;
     for (const bool glow : {true, false}) {
-        for (int i = 0; i < m_points.size(); ++i) {
-            const Point &point = m_points[i];
-            const bool alone = !point.joined && (i + 1 == m_points.size() || !m_points[i + 1].joined);
-            if (!point.joined && !alone)
-                continue; // the start of a stroke: its segments begin here
-            const double alpha = alphaAt(point) * (glow ? kGlowAlpha : 1.0);
-            if (alpha <= 0.0)
-                continue;
-            QColor colour = point.colour;
-            colour.setAlphaF(colour.alphaF() * alpha);
-            painter->setPen(QPen(colour, glow ? point.width * kGlowWidth : point.width, Qt::SolidLine, Qt::RoundCap,
-                                 Qt::RoundJoin));
-            if (alone)
-                painter->drawPoint(point.position);
-            else
-                painter->drawLine(QLineF(m_points[i - 1].position, point.position));
-        }
+        layer.fill(Qt::transparent);
+        QPainter pass(&layer);
+        pass.setRenderHints(painter->renderHints());
+        pass.setCompositionMode(QPainter::CompositionMode_Source);
+        pass.translate(-area.topLeft());
+        paintPass(&pass, glow);
+        pass.end();
+        painter->drawImage(area.topLeft(), layer);
     }
-    painter->restore();
+}
+
+void KPLaserTrail::paintPass(QPainter *painter, bool glow) const
+{
+    painter->setBrush(Qt::NoBrush);
+    for (int i = 0; i < m_points.size(); ++i) {
+        const Point &point = m_points[i];
+        const bool alone = !point.joined && (i + 1 == m_points.size() || !m_points[i + 1].joined);
+        if (!point.joined && !alone)
+            continue; // the start of a stroke: its segments begin here
+        const double alpha = alphaAt(point) * (glow ? kGlowAlpha : 1.0);
+        if (alpha <= 0.0)
+            continue;
+        QColor colour = point.colour;
+        colour.setAlphaF(colour.alphaF() * alpha);
+        painter->setPen(QPen(colour, glow ? point.width * kGlowWidth : point.width, Qt::SolidLine, Qt::RoundCap,
+                             Qt::RoundJoin));
+        if (alone)
+            painter->drawPoint(point.position);
+        else
+            painter->drawLine(QLineF(m_points[i - 1].position, point.position));
+    }
 }
 
 void KPLaserTrail::clear()

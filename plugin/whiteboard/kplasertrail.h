@@ -17,7 +17,7 @@ class KPLaserTrail
 public:
     static constexpr double kFadeSeconds = 1.0;
 
-    // Width from the tool size and the stroke scale, bounded to [1, 1000].
+    // Width from the laser width and the stroke scale, bounded to [1, 1000].
     static double penWidth(quint32 size, double scale);
 
     // Starts a new stroke of the trail (not joined to the last one).
@@ -47,6 +47,8 @@ private:
     };
     void add(const QPointF &point, bool joined);
     double alphaAt(const Point &point) const;
+    // The glow or the core of every segment, into a layer of bounds().
+    void paintPass(QPainter *painter, bool glow) const;
 
     QVector<Point> m_points;
     double m_now = 0.0;

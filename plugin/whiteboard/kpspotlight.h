@@ -15,13 +15,15 @@ public:
     static constexpr double kShade = 0.6;
     static constexpr double kSoftEdge = 4.0;
 
-    // Four times the tool size times the stroke scale, bounded.
-    static double radiusFor(quint32 size, double scale);
+    // The spotlight radius times the stroke scale, bounded.
+    static double radiusFor(quint32 radius, double scale);
 
     void moveTo(const QPointF &centre, double radius);
     // False when it was not shown.
     bool hide();
     bool visible() const { return m_visible; }
+    // The circle with its soft edge, in whole pixels; outside it the shade is uniform.
+    QRect bounds() const;
     void paint(QPainter *painter, const QRect &canvas) const;
 
 private:

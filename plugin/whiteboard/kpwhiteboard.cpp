@@ -22,16 +22,7 @@ KPWhiteBoardObject *boardOf(void *data)
 
 void addHotkeys(KPWhiteBoardObject *board, obs_source_t *source)
 {
-    KPBoardHotkeys::attach(board, source, [board, source](KPBoardHotkeys::Action action) {
-        switch (action) {
-        case KPBoardHotkeys::Action::Undo: board->do_custom_callback(1, nullptr); break;
-        case KPBoardHotkeys::Action::Redo: board->do_custom_callback(2, nullptr); break;
-        case KPBoardHotkeys::Action::Clear: board->do_custom_callback(3, nullptr); break;
-        case KPBoardHotkeys::Action::ToggleHandwriting:
-            KPBoardHotkeys::toggleSetting(source, "kp_wb_hideHandwriting");
-            break;
-        }
-    });
+    KPBoardHotkeys::attachCommands(board, source, [board](int command) { board->do_custom_callback(command, nullptr); });
 }
 
 } // namespace
@@ -55,7 +46,7 @@ void kp_source_whiteboard_destroy(void *data)
 {
     KP_LOG(1, kEntryMark);
     KPWhiteBoardObject *board = boardOf(data);
-    KPBoardHotkeys::detach(board);
+    KPSourceHotkeys::detach(board);
     delete board;
 }
 

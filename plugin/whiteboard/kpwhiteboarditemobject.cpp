@@ -1,12 +1,16 @@
 #include "kpwhiteboarditemobject.h"
 
+#include "ft2source.h"
+#include "kpitemshapes.h"
+#include "kpitemstrokes.h"
+#include "kphittest.h"
 #include "kplog.h"
 #include "kptextdata.h"
+#include "kptoolbox.h"
 #include "kputilinterface.h"
 #include "kpwhiteboardobject.h"
 
 #include <QPainter>
-#include <QTabletEvent>
 
 #include <climits>
 #include <cmath>
@@ -27,32 +31,16 @@ const char kPressureXKey[] = "kp_wb_pressure_points_x";
 const char kPressureYKey[] = "kp_wb_pressure_points_y";
 const char kPressureValueKey[] = "kp_wb_pressure_points_pressure";
 
-const double kArrowHeadLength = 12.0;
 const double kArrowHeadRatio = 0.5 * 1.67;
 const double kArrowHeadAngle = 30.0;
-const int kDotAlpha = 0x88;
-const int kAlphaPenAlpha = 128;
-const double kAlphaPenWidth = 10.0;
+// Far beyond any canvas: larger reaches bound the same pixels.
+const double kMaxReach = 1.0e6;
+// Bounds stay this close to the origin, so that they convert to integer rectangles.
+const double kMaxCoordinate = 1.0e9;
 
-// Strokes up to this many points are stroked as one polyline. Qt's stroker
-// and rasterizer slow down far more than linearly with the length of one
-// path, so longer strokes are stroked in pieces of this size, each starting
-// where the last ended.
-const int kStrokePiece = 2048;
-
-void drawPolyline(QPainter *painter, const QVector<QPoint> &points)
+double arrowHeadLength(double lineWidth)
 {
-    for (int first = 0; first < points.size() - 1; first += kStrokePiece)
-        painter->drawPolyline(points.constData() + first, qMin(kStrokePiece + 1, points.size() - first));
-}
-
-QRect strokeBounds(const QVector<QPoint> &points, int penWidth)
-{
-    QRect bounds;
-    for (const QPoint &point : points)
-        bounds |= QRect(point, QSize(1, 1));
-    const int margin = penWidth + 2;
-    return bounds.adjusted(-margin, -margin, margin, margin);
+    return KPItemShapes::kArrowHeadLength + 2.0 * (qMax(1.0, lineWidth) - 1.0);
 }
 
 // Reads a coordinate only when the record holds it; otherwise it keeps its value.
@@ -66,16 +54,19 @@ void readCoordinate(obs_data_t *data, const char *key, int &coordinate)
 
 KPWhiteBoardItemObject::KPWhiteBoardItemObject(KPWhiteBoardObject *board,
                                                const KPWB::ItemProperty &property)
-    : m_whiteBoardObject(board),
-      itemProperty(property),
-      m_brush(Qt::red, Qt::SolidPattern),
-      m_pen(m_brush, 1.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin)
+    : m_whiteBoardObject(board), itemProperty(property)
 {
 }
 
 KPWhiteBoardItemObject::~KPWhiteBoardItemObject()
 {
     delete m_textItemData;
+}
+
+void KPWhiteBoardItemObject::TextHost::finishTextItem()
+{
+    m_item->m_initialized = true;
+    m_item->m_finishRequested = true;
 }
 
 void KPWhiteBoardItemObject::TextHost::requestTextRedraw()
@@ -94,6 +85,13 @@ KPTextItemData *KPWhiteBoardItemObject::textData()
     if (!m_textItemData)
         m_textItemData = new KPTextItemData(&m_textHost);
     return m_textItemData;
+}
+
+bool KPWhiteBoardItemObject::takeFinishRequest()
+{
+    const bool requested = m_finishRequested;
+    m_finishRequested = false;
+    return requested;
 }
 
 QSharedPointer<KPWhiteBoardItemObject> KPWhiteBoardItemObject::createFromData(
@@ -120,6 +118,11 @@ bool KPWhiteBoardItemObject::isStroke() const
 bool KPWhiteBoardItemObject::isText() const
 {
     return itemProperty.type == KPWB::DRAW_ITEM_TYPE_TEXT;
+}
+
+double KPWhiteBoardItemObject::scale() const
+{
+    return m_whiteBoardObject ? m_whiteBoardObject->itemScale() : 1.0;
 }
 
 // ---- geometry ------------------------------------------------------------
@@ -151,14 +154,14 @@ QRectF KPWhiteBoardItemObject::normalizedBox(const QPointF &a, const QPointF &b)
                   QPointF(qMax(a.x(), b.x()), qMax(a.y(), b.y())));
 }
 
-QVector<QLineF> KPWhiteBoardItemObject::arrowLines(const QLineF &shaft)
+QVector<QLineF> KPWhiteBoardItemObject::arrowLines(const QLineF &shaft, double lineWidth)
 {
     QVector<QLineF> lines{shaft};
     const double length = shaft.length();
     // A shaft without length has no direction, so it gets no head.
     if (!(length > 0.0))
         return lines;
-    const double head = qMin(kArrowHeadLength, length * kArrowHeadRatio);
+    const double head = qMin(arrowHeadLength(lineWidth), length * kArrowHeadRatio);
     const QPointF tip = shaft.p2();
     const QLineF back(tip, shaft.pointAt(1.0 - head / length));
     QLineF left = back;
@@ -169,44 +172,71 @@ QVector<QLineF> KPWhiteBoardItemObject::arrowLines(const QLineF &shaft)
     return lines;
 }
 
-double KPWhiteBoardItemObject::pressurePenWidth(double pressure, double scale)
+double KPWhiteBoardItemObject::pressurePenWidth(double pressure, double scale, double lineWidth)
 {
-    return scale * (pressure * 3.0) + 1.0;
+    return lineWidth * (scale * (pressure * 3.0) + 1.0);
+}
+
+double KPWhiteBoardItemObject::lineHalfWidth() const
+{
+    // A one-pixel pen covers half a pixel on each side of its line.
+    return itemProperty.lineWidth > 1 ? itemProperty.lineWidth / 2.0 : 0.5;
 }
 
 QRectF KPWhiteBoardItemObject::paintBounds() const
 {
-    // A stroke paints its points only: its start and end stay at the origin,
-    // and counting them would stretch its bounds across the canvas.
-    const bool stroke = isStroke();
-    if (stroke && m_points.isEmpty())
-        return QRectF();
-    const QPoint start = stroke ? m_points.first() : m_startPoint;
-    const QPoint end = stroke ? start : m_endPoint;
-    double left = qMin(start.x(), end.x());
-    double right = qMax(start.x(), end.x());
-    double top = qMin(start.y(), end.y());
-    double bottom = qMax(start.y(), end.y());
-    for (const QPoint &point : m_points) {
-        left = qMin<double>(left, point.x());
-        right = qMax<double>(right, point.x());
-        top = qMin<double>(top, point.y());
-        bottom = qMax<double>(bottom, point.y());
+    if (isText())
+        return QRectF(QPointF(-kMaxReach, -kMaxReach), QPointF(kMaxReach, kMaxReach));
+    double left = qInf(), top = qInf(), right = -qInf(), bottom = -qInf();
+    const auto add = [&](double x, double y) {
+        // Saved samples may hold anything: the bounds stay finite and within an int.
+        if (!std::isfinite(x) || !std::isfinite(y))
+            return;
+        left = qMin(left, x);
+        right = qMax(right, x);
+        top = qMin(top, y);
+        bottom = qMax(bottom, y);
+    };
+    // A stroke paints its points (or its samples) only: its start and end
+    // stay at the origin, and counting them would stretch its bounds across
+    // the canvas.
+    if (!isStroke()) {
+        add(m_startPoint.x(), m_startPoint.y());
+        add(m_endPoint.x(), m_endPoint.y());
     }
-    const double scale = m_whiteBoardObject ? m_whiteBoardObject->itemScale() : 1.0;
-    const double reach = qMax(qMax(double(itemProperty.size), kArrowHeadLength), scale * kAlphaPenWidth);
+    for (const QPoint &point : m_points)
+        add(point.x(), point.y());
+    for (const PressurePoint &sample : m_pressurePoints)
+        add(sample.x, sample.y);
+    if (left > right)
+        return QRectF();
+    double reach = qMax(qMax(double(itemProperty.size), arrowHeadLength(itemProperty.lineWidth)),
+                        scale() * KPItemStrokes::kHighlighterWidth);
+    reach = qMax(reach, double(itemProperty.lineWidth));
+    if (!m_pressurePoints.isEmpty())
+        reach = qMax(reach, KPItemStrokes::pressureReach(*this));
     // Antialiasing reaches a pixel further; the cap keeps absurd sizes finite.
-    const double pad = qMin(reach, 1.0e6) + 4.0;
-    return QRectF(QPointF(left - pad, top - pad), QPointF(right + pad, bottom + pad));
+    const double pad = qMin(reach, kMaxReach) + 4.0;
+    const auto bound = [](double value) { return qBound(-kMaxCoordinate, value, kMaxCoordinate); };
+    return QRectF(QPointF(bound(left - pad), bound(top - pad)), QPointF(bound(right + pad), bound(bottom + pad)));
 }
 
-QPoint KPWhiteBoardItemObject::paintedEnd(bool square) const
+QRectF KPWhiteBoardItemObject::textRect() const
 {
-    const bool constrained = m_whiteBoardObject && m_whiteBoardObject->isShiftPressed() &&
-                             m_whiteBoardObject->m_currentData.data() == this;
-    if (!constrained)
-        return m_endPoint;
-    return square ? squareEnd(m_startPoint, m_endPoint) : straightEnd(m_startPoint, m_endPoint);
+    return m_textItemData && m_textItemData->source() ? QRectF(m_textItemData->source()->textRect()) : QRectF();
+}
+
+bool KPWhiteBoardItemObject::meets(const QLineF &segment, double radius) const
+{
+    if (!m_visible || !m_initialized)
+        return false;
+    if (isText()) {
+        const QRectF box = textRect();
+        return !box.isEmpty() && KPHitTest::nearFilledRect(box, segment, radius);
+    }
+    if (isStroke())
+        return KPItemStrokes::meets(*this, segment, radius);
+    return KPItemShapes::meets(*this, segment, radius);
 }
 
 // ---- painting ------------------------------------------------------------
@@ -216,289 +246,75 @@ void KPWhiteBoardItemObject::paint(QPainter *painter, int flags)
     if (!m_visible || !painter)
         return;
     painter->save();
-    const QColor color = KPUtilInterface::toQColor(itemProperty.color);
     painter->setBrush(Qt::NoBrush);
-    painter->setPen(QPen(color));
-    m_pen.setColor(color);
-
-    switch (itemProperty.type) {
-    case KPWB::DRAW_ITEM_TYPE_RECT: {
-        const QRectF box = normalizedBox(m_startPoint, paintedEnd(true));
-        painter->drawRects(&box, 1);
-        break;
-    }
-    case KPWB::DRAW_ITEM_TYPE_POINT: {
-        QColor dot = color;
-        dot.setAlpha(kDotAlpha);
-        painter->setPen(QPen(dot));
-        painter->setBrush(QBrush(dot, Qt::SolidPattern));
-        const double radius = itemProperty.size * 0.5;
-        const QPointF centre(m_startPoint);
-        painter->drawEllipse(normalizedBox(centre - QPointF(radius, radius),
-                                           centre + QPointF(radius, radius)));
-        break;
-    }
-    case KPWB::DRAW_ITEM_TYPE_ARROW: {
-        const QLineF shaft(QPointF(m_startPoint), QPointF(paintedEnd(false)));
-        for (const QLineF &line : arrowLines(shaft))
-            painter->drawLines(&line, 1);
-        break;
-    }
-    case KPWB::DRAW_ITEM_TYPE_LINE: {
-        const QLine line(m_startPoint, paintedEnd(false));
-        painter->drawLines(&line, 1);
-        break;
-    }
-    case KPWB::DRAW_ITEM_TYPE_ELLIPSE:
-        painter->drawEllipse(normalizedBox(m_startPoint, paintedEnd(true)));
-        break;
-    case KPWB::DRAW_ITEM_TYPE_PEN:
-        if (m_pressurePoints.isEmpty())
-            drawPolyline(painter, m_points);
-        else if (m_pressureRepaint)
-            repaintPressureStroke();
-        break;
-    case KPWB::DRAW_ITEM_TYPE_TEXT:
-        // Without a board there is no canvas to lay the text out on.
-        if (m_whiteBoardObject)
-            textData()->render(painter, m_whiteBoardObject->canvasFrame(), !(flags & PaintKeepBlink));
-        break;
-    case KPWB::Draw_ITEM_TYPE_PEN_ALPHA:
-        paintStroke(painter);
-        break;
-    default:
-        break;
-    }
-    painter->restore();
-}
-
-void KPWhiteBoardItemObject::paintStroke(QPainter *painter) const
-{
-    QColor color = KPUtilInterface::toQColor(itemProperty.color);
-    color.setAlpha(kAlphaPenAlpha);
-    QPen pen(color);
-    const double scale = m_whiteBoardObject ? m_whiteBoardObject->itemScale() : 1.0;
-    pen.setWidth(static_cast<int>(scale * kAlphaPenWidth));
-    if (m_points.size() <= kStrokePiece) {
-        painter->setPen(pen);
-        drawPolyline(painter, m_points);
-        return;
-    }
-    // Pieces of a translucent stroke would darken where they overlap: they
-    // are stroked opaque into a layer, which is then laid on at the alpha.
-    const QRect bounds = strokeBounds(m_points, pen.width())
-                             .intersected(QRect(0, 0, painter->device()->width(), painter->device()->height()));
-    if (bounds.isEmpty())
-        return;
-    QImage layer(bounds.size(), QImage::Format_ARGB32_Premultiplied);
-    layer.fill(Qt::transparent);
-    {
-        QPainter layerPainter(&layer);
-        layerPainter.setRenderHints(painter->renderHints());
-        layerPainter.translate(-bounds.topLeft());
-        color.setAlpha(255);
-        pen.setColor(color);
-        layerPainter.setPen(pen);
-        drawPolyline(&layerPainter, m_points);
-    }
-    painter->save();
-    painter->setOpacity(kAlphaPenAlpha / 255.0);
-    painter->drawImage(bounds.topLeft(), layer);
-    painter->restore();
-}
-
-void KPWhiteBoardItemObject::setPressurePen(double pressure)
-{
-    m_pressureColor = KPUtilInterface::toQColor(itemProperty.color);
-    m_pressureColor.setAlpha(255);
-    const double scale = m_whiteBoardObject ? m_whiteBoardObject->itemScale() : 1.0;
-    m_pen.setWidthF(pressurePenWidth(pressure, scale));
-    m_pen.setColor(m_pressureColor);
-}
-
-// One segment from the last sample to this one, into the pressure layer.
-void KPWhiteBoardItemObject::drawPressureSegment(QPainter *painter, const PressurePoint &sample)
-{
-    const QPointF position(sample.x, sample.y);
-    setPressurePen(sample.pressure);
-    painter->setPen(m_pen);
-    painter->drawLine(QLineF(m_lastPressurePoint, position));
-    const double reach = m_pen.widthF() / 2.0 + 2.0;
-    m_whiteBoardObject->markDirty(
-        normalizedBox(m_lastPressurePoint, position).adjusted(-reach, -reach, reach, reach));
-    m_lastPressurePoint = position;
-}
-
-// Each segment takes its width from its far sample, as when drawn live, so
-// the repaint matches the live stroke exactly. One painter serves the whole
-// stroke: opening one per segment costs more than the segment itself.
-void KPWhiteBoardItemObject::repaintPressureStroke()
-{
-    // Without a layer the request waits for the next composition.
-    if (!m_whiteBoardObject || m_whiteBoardObject->m_pressureLayer.isNull())
-        return;
-    m_pressureRepaint = false;
-    if (m_pressurePoints.size() < 2)
-        return;
-    QPainter painter(&m_whiteBoardObject->m_pressureLayer);
-    painter.setRenderHint(QPainter::Antialiasing);
-    m_lastPressurePoint = QPointF(m_pressurePoints.first().x, m_pressurePoints.first().y);
-    for (int i = 1; i < m_pressurePoints.size(); ++i)
-        drawPressureSegment(&painter, m_pressurePoints.at(i));
-}
-
-// ---- input ---------------------------------------------------------------
-
-void KPWhiteBoardItemObject::do_tablet_event(QTabletEvent *event)
-{
-    if (!event || itemProperty.type != KPWB::DRAW_ITEM_TYPE_PEN || !m_whiteBoardObject)
-        return;
-    const PressurePoint sample{event->posF().x(), event->posF().y(), event->pressure()};
-    switch (event->type()) {
-    case QEvent::TabletPress:
-        if (m_tabletPressed)
-            break;
-        m_tabletPressed = true;
-        m_pressurePoints.append(sample);
-        m_lastPressurePoint = event->posF();
-        break;
-    case QEvent::TabletMove:
-        if (!m_tabletPressed)
-            break;
-        m_pressurePoints.append(sample);
-        if (!m_whiteBoardObject->m_pressureLayer.isNull()) {
-            QPainter painter(&m_whiteBoardObject->m_pressureLayer);
-            painter.setRenderHint(QPainter::Antialiasing);
-            drawPressureSegment(&painter, sample);
-        } else {
-            m_lastPressurePoint = QPointF(sample.x, sample.y);
-        }
-        break;
-    case QEvent::TabletRelease:
-        // A barrel button still held keeps the stroke going.
-        if (!m_tabletPressed || event->buttons() != Qt::NoButton)
-            break;
-        m_tabletPressed = false;
-        runPushListCallback();
-        break;
-    default:
-        break;
-    }
-}
-
-void KPWhiteBoardItemObject::mouse_click(const obs_mouse_event *event, int button, bool mouseUp,
-                                         uint32_t clickCount)
-{
-    if (!event || clickCount != 1)
-        return;
-    if (mouseUp)
-        mouse_released(event, button);
+    const QColor color = KPUtilInterface::toQColor(itemProperty.color);
+    // Width 1 keeps the pen every board painted with before widths existed.
+    if (itemProperty.lineWidth > 1)
+        painter->setPen(QPen(QBrush(color), itemProperty.lineWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     else
-        mouse_pressed(event, button);
-}
-
-void KPWhiteBoardItemObject::mouse_pressed(const obs_mouse_event *event, int button)
-{
-    if (!event)
-        return;
+        painter->setPen(QPen(color));
     if (isText()) {
-        textData()->mouse_pressed(event, button);
-        return;
-    }
-    m_leftClicked = (button == MOUSE_LEFT);
-    KP_LOG(2, QStringLiteral("m_leftClicked=%1")
-                  .arg(QStringLiteral("(%1)").arg(m_leftClicked ? "T" : "F")));
-    if (!m_leftClicked)
-        return;
-    // A left press starts the item afresh: movement of an earlier, abandoned
-    // drag does not count for this one.
-    m_moved = false;
-    const QPoint position = KPTextItemData::eventPoint(event);
-    if (isStroke()) {
-        m_points.clear();
-        m_points.append(position);
-        return;
-    }
-    m_startPoint = m_endPoint = position;
-    if (itemProperty.type == KPWB::DRAW_ITEM_TYPE_POINT)
-        runPushListCallback();
-}
-
-void KPWhiteBoardItemObject::mouse_move(const obs_mouse_event *event, bool)
-{
-    if (!event)
-        return;
-    if (isText()) {
-        textData()->mouse_move(event);
-        return;
-    }
-    // No tool, a presenter tool (which the board handles) or an unknown
-    // value: the drag makes no item and files no undo step.
-    if (!KPWB::drawsItem(itemProperty.type)) {
-        m_leftClicked = false;
-        return;
-    }
-    if (!m_leftClicked)
-        return;
-    m_moved = true;
-    const QPoint position = KPTextItemData::eventPoint(event);
-    if (isStroke()) {
-        // Once a tablet has delivered samples, the mouse no longer draws.
-        if (m_pressurePoints.isEmpty())
-            m_points.append(position);
-        return;
-    }
-    m_endPoint = position;
-}
-
-void KPWhiteBoardItemObject::mouse_released(const obs_mouse_event *event, int button)
-{
-    if (!event)
-        return;
-    // A text box ends only its drag selection: it stays clicked, so that the
-    // board keeps painting the box being edited, and it is finished by a
-    // press outside it.
-    if (isText()) {
-        textData()->mouse_released(event, button);
-        return;
-    }
-    if (!m_leftClicked)
-        return;
-    m_leftClicked = false;
-    if (!m_moved)
-        return;
-    const QPoint position = KPTextItemData::eventPoint(event);
-    if (isStroke()) {
-        m_points.append(position);
+        paintText(painter, flags);
+    } else if (isStroke()) {
+        KPItemStrokes::paint(*this, painter);
     } else {
-        m_endPoint = position;
-        if (m_whiteBoardObject && m_whiteBoardObject->isShiftPressed()) {
-            const int type = itemProperty.type;
-            if (type == KPWB::DRAW_ITEM_TYPE_RECT || type == KPWB::DRAW_ITEM_TYPE_ELLIPSE)
-                m_endPoint = squareEnd(m_startPoint, m_endPoint);
-            else if (type == KPWB::DRAW_ITEM_TYPE_LINE || type == KPWB::DRAW_ITEM_TYPE_ARROW)
-                m_endPoint = straightEnd(m_startPoint, m_endPoint);
-        }
+        const QPoint end =
+            m_constrained ? KPItemShapes::constrainedEnd(itemProperty.type, m_startPoint, m_endPoint) : m_endPoint;
+        KPItemShapes::paint(*this, painter, end);
     }
-    const QString finished = QStringLiteral("this->itemProperty.type=%1").arg(itemProperty.type);
-    KP_LOG(2, finished);
-    runPushListCallback();
-    KP_LOG(2, finished);
+    painter->restore();
 }
 
-void KPWhiteBoardItemObject::runPushListCallback()
+// The width is lent for one paint only; the board's lock keeps anyone else
+// from seeing it.
+void KPWhiteBoardItemObject::paintWidened(QPainter *painter, int flags, quint32 minimumWidth)
 {
-    KP_LOG_SCOPE();
-    m_initialized = true;
-    if (m_whiteBoardObject)
-        m_whiteBoardObject->pushList();
+    const quint32 own = itemProperty.lineWidth;
+    if (KPToolbox::drawsLines(itemProperty.type))
+        itemProperty.lineWidth = qMax(own, minimumWidth);
+    paint(painter, flags);
+    itemProperty.lineWidth = own;
 }
 
-void KPWhiteBoardItemObject::do_key_click(const obs_key_event *event, bool keyUp)
+bool KPWhiteBoardItemObject::takeLookChange()
 {
-    KP_LOG_SCOPE();
-    if (isText())
-        textData()->do_key_click(event, keyUp);
+    const bool changed = m_lookChanged;
+    m_lookChanged = false;
+    return changed;
+}
+
+// A box that does not fit shrinks after each paint, so what the board shows
+// is the box at the size it was last painted with. A paint that keeps the
+// state (a full composition to compare with) paints it at that size again
+// and leaves the size as it was.
+void KPWhiteBoardItemObject::paintText(QPainter *painter, int flags)
+{
+    // Without a board there is no canvas to lay the text out on.
+    if (!m_whiteBoardObject)
+        return;
+    KPTextItemData *text = textData();
+    ft2_source *source = text->source();
+    const bool keep = flags & PaintKeepBlink;
+    if (!keep || !source || m_paintedFontSize == 0) {
+        const quint32 before = source ? source->fontSize : 0;
+        text->render(painter, m_whiteBoardObject->canvasFrame(), !keep);
+        if (source && !keep) {
+            m_paintedFontSize = before;
+            m_lookChanged = source->fontSize != before;
+        }
+        return;
+    }
+    const quint32 size = source->fontSize;
+    const bool resetPending = source->faceResetPending;
+    if (size != m_paintedFontSize) {
+        source->fontSize = m_paintedFontSize;
+        source->faceResetPending = true;
+    }
+    text->render(painter, m_whiteBoardObject->canvasFrame(), false);
+    if (source->fontSize != size || source->faceResetPending != resetPending) {
+        source->fontSize = size;
+        source->faceResetPending = true;
+    }
 }
 
 void KPWhiteBoardItemObject::setFocus()
@@ -631,10 +447,4 @@ void KPWhiteBoardItemObject::readPressurePoints(obs_data_t *data)
         obs_data_release(element);
     }
     obs_data_array_release(samples);
-    if (!m_whiteBoardObject)
-        return;
-    m_whiteBoardObject->m_pressureLayerUsed = true;
-    m_whiteBoardObject->ensurePressureLayer();
-    m_pressureRepaint = true;
-    repaintPressureStroke();
 }

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <obs-interaction.h>
+
 #include <thread>
 
 using namespace boardtest;
@@ -101,19 +103,25 @@ TEST(Board, HiddenHandwritingIgnoresPointerAndTabletInput)
     EXPECT_EQ(frame.pixelColor(10, 50), QColor(Qt::white)); // the rectangle is not drawn
 }
 
-TEST(Board, ShiftFollowsKeyEventsThatCarryTheShiftBit)
+// Key events carry the modifiers held once they have happened: a key let go
+// while Shift is down keeps it, Shift's own release ends it.
+TEST(Board, ShiftFollowsTheModifiersOfEveryKeyEvent)
 {
     KPWhiteBoardObject board(nullptr);
     KPLogCapture log;
     setShift(board, true);
     EXPECT_TRUE(board.isShiftPressed());
-    obs_key_event plain = {};
-    board.do_key_click(&plain, true);
+    obs_key_event shifted = {};
+    shifted.modifiers = INTERACT_SHIFT_KEY;
+    board.do_key_click(&shifted, true);
     EXPECT_TRUE(board.isShiftPressed());
     setShift(board, false);
     EXPECT_FALSE(board.isShiftPressed());
-    EXPECT_EQ(log.linesWithContent(QStringLiteral("shift pressed: 0")).size(), 1);
-    EXPECT_EQ(log.linesWithContent(QStringLiteral("shift pressed: 1")).size(), 1);
+    obs_key_event plain = {};
+    board.do_key_click(&plain, true);
+    EXPECT_FALSE(board.isShiftPressed());
+    EXPECT_EQ(log.linesWithContent(QStringLiteral("shift held: 0")).size(), 1);
+    EXPECT_EQ(log.linesWithContent(QStringLiteral("shift held: 1")).size(), 1);
     board.do_key_click(nullptr, false); // dropped, with a log line
 }
 

@@ -54,7 +54,7 @@ void drag(KPWhiteBoardObject &board, QPoint from, QPoint to)
 void setShift(KPWhiteBoardObject &board, bool held)
 {
     obs_key_event event = {};
-    event.modifiers = INTERACT_SHIFT_KEY;
+    event.modifiers = held ? INTERACT_SHIFT_KEY : 0;
     board.do_key_click(&event, !held);
 }
 

@@ -29,6 +29,18 @@ using Data = std::unique_ptr<obs_data_t, DataDeleter>;
 Data boardSettings(int type, quint32 background = kWhite, quint32 color = kRed, int size = 20,
                    int width = 400, int height = 300);
 
+// A 400 by 300 board whose current tool is the given type.
+struct DrawingBoard
+{
+    explicit DrawingBoard(int type, quint32 background = kWhite, quint32 color = kRed,
+                          int size = 20)
+        : board(nullptr)
+    {
+        board.updateWithSettings(boardSettings(type, background, color, size).get());
+    }
+    KPWhiteBoardObject board;
+};
+
 obs_mouse_event mouseAt(int x, int y);
 void press(KPWhiteBoardObject &board, QPoint p, int button = MOUSE_LEFT, uint32_t clicks = 1);
 void move(KPWhiteBoardObject &board, QPoint p);

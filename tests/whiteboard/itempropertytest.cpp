@@ -63,12 +63,12 @@ TEST(ItemProperty, PropertySheetListsElevenTypesWithoutText)
               OBS_PROPERTY_COLOR);
     obs_property_t *types = obs_properties_get(properties, "kp_wb_draw_type");
     ASSERT_NE(types, nullptr);
-    const long long expected[] = {0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11};
+    const long long expected[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
     ASSERT_EQ(obs_property_list_item_count(types), std::size(expected));
     for (size_t i = 0; i < std::size(expected); ++i)
         EXPECT_EQ(obs_property_list_item_int(types, i), expected[i]);
     // Without a locale the captions are the names themselves.
-    EXPECT_STREQ(obs_property_list_item_name(types, 7), "Draw_ITEM_TYPE_PEN_ALPHA");
-    EXPECT_STREQ(obs_property_list_item_name(types, 10), "DRAW_ITEM_TYPE_SPOTLIGHT");
+    EXPECT_STREQ(obs_property_list_item_name(types, 8), "Draw_ITEM_TYPE_PEN_ALPHA");
+    EXPECT_STREQ(obs_property_list_item_name(types, 11), "DRAW_ITEM_TYPE_SPOTLIGHT");
     obs_properties_destroy(properties);
 }

@@ -23,6 +23,13 @@ void useTool(KPWhiteBoardObject &board, int type, int size, quint32 colour = kRe
     board.setCurrentItemProperty({quint32(size), colour, type});
 }
 
+void useSpotlight(KPWhiteBoardObject &board, int radius)
+{
+    KPWB::ItemProperty tool{10, kRed, KPWB::DRAW_ITEM_TYPE_SPOTLIGHT};
+    tool.spotlightRadius = quint32(radius);
+    board.setCurrentItemProperty(tool);
+}
+
 // An eraser of size 10: radius 5 at scale 1.
 void eraseAlong(KPWhiteBoardObject &board, QPoint from, QPoint to)
 {
@@ -230,6 +237,47 @@ TEST(Laser, ATrailFadesWithinASecondOfTicksLeavingNoItemAndAnIdleBoard)
     release(board, {120, 100});
 }
 
+// Trail points from a slow pointer to ones almost as far apart as the trail
+// is wide, each a little newer than the last: along the centre line and off
+// it, the alpha only grows towards the newest point, with no gap between
+// points and no bead where neighbouring segments overlap (beads show where
+// points lie apart; close ones overlap evenly).
+TEST(Laser, TrailPointsCloserThanItsWidthFadeSmoothlyAlongItsPath)
+{
+    const struct
+    {
+        int width, spacing;
+    } cases[] = {{12, 3}, {12, 8}, {12, 11}, {30, 20}, {40, 6}};
+    for (const auto &c : cases) {
+        DrawingBoard b(0, kTransparent);
+        KPWhiteBoardObject &board = b.board;
+        KPWB::ItemProperty tool{20, kRed, KPWB::DRAW_ITEM_TYPE_LASER};
+        tool.laserWidth = quint32(c.width);
+        board.setCurrentItemProperty(tool);
+        press(board, {50, 150});
+        int last = 50;
+        for (; last + c.spacing <= 350; last += c.spacing) {
+            board.advanceClock(0.003);
+            move(board, {last + c.spacing, 150});
+        }
+        const QImage frame = compose(board);
+        // The core's centre, inside the core, and the glow beyond the core.
+        for (const int offset : {0, c.width / 4, c.width}) {
+            int previous = 0;
+            int broken = -1; // where the alpha first drops to nothing or falls back
+            for (int x = 50 + c.width; x <= last - c.width && broken < 0; ++x) {
+                const int alpha = frame.pixelColor(x, 150 + offset).alpha();
+                if (alpha == 0 || alpha < previous - 1)
+                    broken = x;
+                previous = alpha;
+            }
+            EXPECT_EQ(broken, -1) << "width " << c.width << ", points " << c.spacing << " apart, " << offset
+                                  << " off the centre";
+        }
+        release(board, {last, 150});
+    }
+}
+
 TEST(Spotlight, DarkensOutsideTheCircleUntilTheMouseLeavesOrTheToolChanges)
 {
     Board b;
@@ -237,8 +285,7 @@ TEST(Spotlight, DarkensOutsideTheCircleUntilTheMouseLeavesOrTheToolChanges)
     useTool(board, KPWB::DRAW_ITEM_TYPE_RECT, 20);
     drag(board, {20, 20}, {380, 280});
     const QImage before = compose(board);
-    // Radius 4 x 10 = 40.
-    useTool(board, KPWB::DRAW_ITEM_TYPE_SPOTLIGHT, 10);
+    useSpotlight(board, 40);
     move(board, {200, 150});
     QImage lit = compose(board);
     EXPECT_EQ(lit.pixelColor(200, 150), before.pixelColor(200, 150));
@@ -263,7 +310,7 @@ TEST(Spotlight, DarkensOutsideTheCircleUntilTheMouseLeavesOrTheToolChanges)
     EXPECT_NE(compose(board), before);
     useTool(board, KPWB::DRAW_ITEM_TYPE_PEN, 10);
     EXPECT_EQ(compose(board), before);
-    useTool(board, KPWB::DRAW_ITEM_TYPE_SPOTLIGHT, 10);
+    useSpotlight(board, 40);
     move(board, {100, 100});
     board.hidePointers();
     EXPECT_EQ(compose(board), before);

@@ -273,8 +273,9 @@ TEST(BoardHotkeys, EachToolColourAndSizeKeyChangesTheSettingsAndTheNextStroke)
         {"kp_wb_hotkey_color_yellow", "kp_wb_draw_color", 0xff00ffffLL, {1, 0xff00ffffLL, 20}},
         {"kp_wb_hotkey_color_white", "kp_wb_draw_color", 0xffffffffLL, {1, 0xffffffffLL, 20}},
         {"kp_wb_hotkey_color_black", "kp_wb_draw_color", 0xff000000LL, {1, 0xff000000LL, 20}},
-        {"kp_wb_hotkey_size_up", "kp_wb_draw_size", 30, {1, red, 30}},
-        {"kp_wb_hotkey_size_down", "kp_wb_draw_size", 13, {1, red, 13}},
+        // The rectangle draws lines: the size keys step its line width, not the dot's size.
+        {"kp_wb_hotkey_size_up", "kp_wb_line_width", 2, {1, red, 20}},
+        {"kp_wb_hotkey_size_down", "kp_wb_line_width", 1, {1, red, 20}},
     };
     KPObsRuntime &runtime = KPObsTestEnvironment::runtime();
     OBSSourceAutoRelease source = obs_source_create("kp_source_whiteboard", "wb", nullptr, nullptr);
@@ -303,20 +304,37 @@ TEST(BoardHotkeys, EachToolColourAndSizeKeyChangesTheSettingsAndTheNextStroke)
     runtime.removeFromOutput(item);
 }
 
-TEST(BoardHotkeys, SizeStepsStayWithinOneAndTwoHundred)
+TEST(BoardHotkeys, SizeStepsStayWithinTheRangeOfWhatTheToolSizes)
 {
-    // Each row: size, one step up, one step down.
-    const long long rows[][3] = {{1, 2, 1}, {2, 3, 1}, {20, 30, 13}, {199, 200, 133}, {200, 200, 133},
-                                 {0, 2, 1},  {-5, 2, 1}, {16385, 200, 133}};
+    // Each row: tool, the setting it steps, its value, one step up, one step down.
+    const struct
+    {
+        int type;
+        const char *key;
+        long long value, up, down;
+    } rows[] = {
+        {0, "kp_wb_draw_size", 1, 2, 1},        {0, "kp_wb_draw_size", 2, 3, 1},
+        {0, "kp_wb_draw_size", 20, 30, 13},     {2, "kp_wb_draw_size", 199, 200, 133},
+        {0, "kp_wb_draw_size", 200, 200, 133},  {0, "kp_wb_draw_size", 0, 2, 1},
+        {0, "kp_wb_draw_size", -5, 2, 1},       {0, "kp_wb_draw_size", 16385, 200, 133},
+        {4, "kp_wb_line_width", 1, 2, 1},       {6, "kp_wb_line_width", 5, 6, 4},
+        {8, "kp_wb_line_width", 40, 50, 31},    {1, "kp_wb_line_width", 64, 64, 49},
+        {5, "kp_wb_line_width", 0, 2, 1},       {3, "kp_wb_line_width", 1000, 64, 49},
+        {11, "kp_wb_spotlight_radius", 120, 180, 80}, {11, "kp_wb_spotlight_radius", 20, 30, 20},
+        {11, "kp_wb_spotlight_radius", 2000, 2000, 1333}, {10, "kp_wb_laser_width", 20, 30, 13},
+        {10, "kp_wb_laser_width", 1, 2, 1},     {10, "kp_wb_laser_width", 200, 200, 133},
+    };
     OBSSourceAutoRelease source = obs_source_create("kp_single_image_source", "picture", nullptr, nullptr);
     for (const auto &row : rows) {
         for (const bool up : {true, false}) {
             OBSDataAutoRelease size = obs_data_create();
-            obs_data_set_int(size, "kp_wb_draw_size", row[0]);
+            obs_data_set_int(size, "kp_wb_draw_type", row.type);
+            obs_data_set_int(size, row.key, row.value);
             obs_source_update(source, size);
             fireHotkey(source, up ? "kp_wb_hotkey_size_up" : "kp_wb_hotkey_size_down");
             OBSDataAutoRelease settings = obs_source_get_settings(source);
-            EXPECT_EQ(obs_data_get_int(settings, "kp_wb_draw_size"), row[up ? 1 : 2]) << row[0] << (up ? " up" : " down");
+            EXPECT_EQ(obs_data_get_int(settings, row.key), up ? row.up : row.down)
+                << row.key << " " << row.value << (up ? " up" : " down");
         }
     }
 }

@@ -145,5 +145,5 @@ TEST(WhiteboardStress, EverythingAtOnceNeitherDeadlocksNorLosesItems)
     EXPECT_EQ(savedItems(source), size_t(drawn - undone));
     KPObsTestEnvironment::runtime().removeFromOutput(shown);
     obs_source_release(source);
-    obs_wait_for_destroy_queue();
+    KPObsTestEnvironment::runtime().drainDestroyQueue();
 }

@@ -248,18 +248,20 @@ TEST(WhiteboardSource, DefaultsPropertiesAndNameComeFromTheModule)
     for (obs_property_t *p = obs_properties_first(properties); p; obs_property_next(&p))
         names << QString::fromUtf8(obs_property_name(p));
     EXPECT_EQ(names, QStringList({"kp_wb_width", "kp_wb_height", "kp_wb_background", "kp_wb_hideHandwriting",
-                                  "kp_wb_draw_color", "kp_wb_draw_size", "kp_wb_draw_type", "kp_export_folder",
-                                  "kp_export"}));
+                                  "kp_wb_draw_color", "kp_wb_draw_size", "kp_wb_line_width", "kp_wb_spotlight_radius",
+                                  "kp_wb_laser_width", "kp_wb_draw_type", "kp_export_folder", "kp_export_title",
+                                  "kp_export_layout", "kp_export_notes", "kp_export"}));
     obs_property_t *width = obs_properties_get(properties, "kp_wb_width");
     EXPECT_EQ(obs_property_int_min(width), 0);
     EXPECT_EQ(obs_property_int_max(width), 4096);
     EXPECT_STREQ(obs_property_description(width), "Width");
     EXPECT_EQ(obs_property_get_type(obs_properties_get(properties, "kp_wb_background")), OBS_PROPERTY_COLOR);
     obs_property_t *tools = obs_properties_get(properties, "kp_wb_draw_type");
-    ASSERT_EQ(obs_property_list_item_count(tools), 11u);
-    EXPECT_STREQ(obs_property_list_item_name(tools, 8), "Eraser");
-    EXPECT_STREQ(obs_property_list_item_name(tools, 9), "Laser Pointer");
-    EXPECT_STREQ(obs_property_list_item_name(tools, 10), "Spotlight");
+    ASSERT_EQ(obs_property_list_item_count(tools), 12u);
+    EXPECT_STREQ(obs_property_list_item_name(tools, 7), "Text");
+    EXPECT_STREQ(obs_property_list_item_name(tools, 9), "Eraser");
+    EXPECT_STREQ(obs_property_list_item_name(tools, 10), "Laser Pointer");
+    EXPECT_STREQ(obs_property_list_item_name(tools, 11), "Spotlight");
     obs_properties_destroy(properties);
 }
 
