@@ -1,7 +1,7 @@
 // libFuzzer target: the input is read as the settings record of a picture
 // source and given to both image types and to a slideshow (create, update
-// twice, show, hide, size, property sheet), and its "use_custom_size" to the
-// canvas reader. "file" is kept inside a scratch folder of pictures (one of
+// twice, show, hide, size, property sheet, its "kp_picture_boards" loaded
+// and saved again), and its "use_custom_size" to the canvas reader. "file" is kept inside a scratch folder of pictures (one of
 // them hostile, one a folder), so that runs never depend on the machine.
 
 #include "kpfolderscan.h"
@@ -56,15 +56,24 @@ void confine(obs_data_t *record)
     obs_data_set_string(record, "file", inside.toUtf8().constData());
 }
 
+void saveAgain(void *data, void (*save)(void *, obs_data_t *))
+{
+    obs_data_t *saved = obs_data_create();
+    save(data, saved);
+    obs_data_release(saved);
+}
+
 void playImage(const char *type, obs_data_t *record)
 {
     obs_source_t *source = obs_source_create_private(type, nullptr, record);
     if (void *data = obs_obj_get_data(source)) {
         kp_image_source_update(data, record);
+        kp_image_source_load_boards(data, record);
         kp_image_source_show(data);
         kp_image_source_update(data, record);
         kp_image_source_hide(data);
         kp_image_source_get_width(data);
+        saveAgain(data, kp_image_source_save);
         obs_properties_destroy(kp_image_source_properties(data));
     }
     obs_source_release(source);
@@ -74,15 +83,17 @@ void playSlideshow(obs_data_t *record)
 {
     obs_source_t *source = obs_source_create_private("kp_image_source", nullptr, record);
     if (void *data = obs_obj_get_data(source)) {
+        ss_load(data, record);
         ss_update(data, record);
         // The first fill reads its folder on a worker and lands on a tick.
-        const KPFolderScan *scan = static_cast<slideshow *>(data)->scan;
-        for (int i = 0; i < 2000 && scan && !scan->finished(); ++i)
+        const auto *ss = static_cast<const slideshow *>(data);
+        for (int i = 0; i < 2000 && ss->scanRunning(); ++i)
             os_sleep_ms(1);
         ss_video_tick(data, 0.0f);
         ss_update(data, record);
         ss_video_tick(data, 0.0f);
         ss_width(data);
+        saveAgain(data, ss_save);
         obs_data_t *status = obs_data_create();
         ss_image_status(data, status);
         obs_data_release(status);
@@ -122,8 +133,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     playImage("obsolete_image_module", record);
     playImage("kp_single_image_source", record);
     playSlideshow(record);
-    // Sources go on libobs's own thread; each run starts from none.
-    obs_wait_for_destroy_queue();
+    // Sources go on libobs's own thread; each run starts from none (a waited
+    // task behind them: obs_wait_for_destroy_queue returns at once here).
+    obs_queue_task(OBS_TASK_DESTROY, [](void *) {}, nullptr, true);
     for (uint32_t side : {0u, 1u, 640u, 16384u}) {
         uint32_t width = side;
         uint32_t height = side / 2 + 1;

@@ -84,23 +84,34 @@ QVector<KPFolderScan::Picture> KPFolderScan::pictures() const
     return m_result->pictures;
 }
 
+QVector<QByteArray> KPFolderScan::slidesIn(const QByteArray &folder)
+{
+    QVector<QByteArray> paths;
+    // opendir opens without blocking, so a FIFO named here cannot hang it.
+    os_dir_t *dir = os_opendir(folder.constData());
+    if (!dir)
+        return paths;
+    while (os_dirent *entry = os_readdir(dir)) {
+        if (entry->directory)
+            continue;
+        QByteArray path = folder;
+        path.append('/').append(entry->d_name);
+        if (isSlideCandidate(path, entry->d_name))
+            paths.append(path);
+    }
+    os_closedir(dir);
+    // Directory order is arbitrary; slides follow the names.
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
 void KPFolderScan::run(const std::shared_ptr<Result> &result)
 {
-    // opendir opens without blocking, so a FIFO named here cannot hang it.
     if (os_dir_t *dir = os_opendir(result->file.constData())) {
-        result->folder = true;
-        while (os_dirent *entry = os_readdir(dir)) {
-            if (entry->directory)
-                continue;
-            QByteArray path = result->file;
-            path.append('/').append(entry->d_name);
-            if (isSlideCandidate(path, entry->d_name))
-                result->pictures.append(measured(path));
-        }
         os_closedir(dir);
-        // Directory order is arbitrary; slides follow the names, as the slideshow keys walk them.
-        std::sort(result->pictures.begin(), result->pictures.end(),
-                  [](const Picture &a, const Picture &b) { return a.path < b.path; });
+        result->folder = true;
+        for (const QByteArray &path : slidesIn(result->file))
+            result->pictures.append(measured(path));
     } else {
         result->pictures.append(measured(result->file));
     }

@@ -31,6 +31,11 @@ public:
     bool isFolder() const;
     QVector<Picture> pictures() const;
 
+    // The slides a folder holds, sorted by name: its regular picture files
+    // with UTF-8 names (the rest are left out with a log line). The first
+    // fill and the slide keys both walk this list, so they always agree.
+    static QVector<QByteArray> slidesIn(const QByteArray &folder);
+
 private:
     struct Result;
     static void run(const std::shared_ptr<Result> &result);

@@ -32,6 +32,10 @@ void kp_image_key_click(void *data, const obs_key_event *event, bool keyUp);
 void kp_image_status(void *data, obs_data_t *status);
 void kp_image_do_custom_callback(void *data, int command, obs_data_t *settings);
 void kp_image_tablet_event(void *data, void *event);
+// The drawings of every page under "kp_picture_boards" (KPPictureBoards),
+// and back from there: the host saves and loads a scene on its UI thread.
+void kp_image_source_save(void *data, obs_data_t *settings);
+void kp_image_source_load_boards(void *data, obs_data_t *settings);
 
 // Asks for the current page's picture (decoded on a worker, shown from a
 // later tick) and activates the page; frees it and deactivates the page.
@@ -40,6 +44,8 @@ void kp_image_source_unload(KPImagePluginList *list);
 // True while no picture is being decoded for the source (whether or not one
 // is shown): a slideshow waits for it before switching to a slide.
 bool kp_image_source_settled(void *data);
+// How many settings updates the source has taken (0 for null).
+uint64_t kp_image_source_updates(void *data);
 
 void kp_fill_obsolete_image_info(kp_obs_source_info *info);
 void kp_fill_single_image_info(kp_obs_source_info *info);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+
 // The slideshow source types "kp_clound_source" and "kp_image_source": the
 // controlling application writes the picture to show into "file" and the
 // slideshow switches to it with a transition. Each picture keeps one private
@@ -7,43 +9,79 @@
 // life of the slideshow; input, status and commands reach the picture on air.
 
 #include "kpobsext.h"
+#include "kpslidelist.h"
+#include "kpslideswitch.h"
+#include "kpslidetransitions.h"
 
-#include <util/darray.h>
+#include <QByteArray>
+#include <QMutex>
 
-#include <pthread.h>
+#include <memory>
 
 class KPFolderScan;
 
-struct slide_file
+class slideshow
 {
-    char *path;           // "file" exactly as given, owned (bmemdup)
-    obs_source_t *source; // owned reference to the picture's private source
-};
+public:
+    // Empty: no picture yet; Scanning: the first fill reads its folder on a
+    // worker; Showing: a picture is on air; Switching: a switch waits for
+    // the picture it goes to, while the one on air stays.
+    enum class State { Empty, Scanning, Showing, Switching };
 
-struct slideshow
-{
-    obs_source_t *source;
-    uint32_t tr_duration;
-    const char *tr_name; // canonical name of the transition in use, or null
-    obs_source_t *transition; // the one of transitions in use, or null
-    size_t cur_item;
-    pthread_mutex_t mutex; // guards transition, files and cur_item
-    DARRAY(struct slide_file) files;
-    // Every transition made so far, one per row of the transition table, owned.
-    obs_source_t *transitions[6];
-    char *folder; // the folder of the first fill (bstrdup), or null
-    // The slide whose switch waits for its picture (video thread only), or SIZE_MAX.
-    size_t pending;
-    bool pending_resize;
-    uint32_t pending_ticks;
-    // The first fill while its folder is read on a worker (video thread
-    // only): the scan, the settings that asked for it and the transition they
-    // chose; settings of updates meanwhile wait in later_settings. All owned
-    // except the transition, which transitions holds.
-    KPFolderScan *scan;
-    obs_data_t *scan_settings;
-    obs_source_t *scan_fresh;
-    obs_data_t *later_settings;
+    explicit slideshow(obs_source_t *source);
+    ~slideshow();
+    slideshow(const slideshow &) = delete;
+    slideshow &operator=(const slideshow &) = delete;
+
+    void update(obs_data_t *live);
+    void tick();
+    void render();
+    void enumSources(obs_source_enum_proc_t callback, void *param);
+    void status(obs_data_t *status);
+    void save(obs_data_t *settings) const;
+    void load(obs_data_t *settings);
+
+    // Any thread.
+    const KPSlideList &slides() const { return m_slides; }
+    obs_source_t *source() const { return m_source; }
+    // Whether the first fill still reads its folder (video thread).
+    bool scanRunning() const;
+
+private:
+    void setState(State next);
+    void startFill(obs_data_t *settings, const QByteArray &file, obs_source_t *fresh);
+    void finishFill();
+    void firstFill(obs_data_t *settings, const KPFolderScan &scan, obs_source_t *fresh);
+    void laterUpdate(obs_data_t *settings, const char *file, obs_source_t *fresh);
+    void showPicture(obs_data_t *settings, const char *file);
+    void applyToCurrent(obs_data_t *settings);
+    void switchTo(size_t index, bool resize);
+    void finishSwitch();
+    bool isFolder(const char *file) const;
+    obs_source_t *swapTransition(obs_source_t *fresh);
+    obs_source_t *transitionRef() const;
+
+    obs_source_t *const m_source;
+    // The slides, with their own lock (any thread reads them).
+    KPSlideList m_slides;
+    // Guards transition: the video thread replaces it, render and
+    // enumeration read it.
+    mutable QMutex mutex;
+    obs_source_t *transition = nullptr; // one of m_transitions, or null
+    // Written by the video thread only (update, tick and load run there);
+    // the status read of any thread sees it whole.
+    std::atomic<State> m_state{State::Empty};
+    // The rest is the video thread's alone.
+    KPSlideTransitions m_transitions;
+    KPSlideSwitch m_switch;
+    QByteArray m_folder; // the folder of the first fill, or empty
+    // The first fill while Scanning: the scan, the settings that asked for
+    // it and the transition they chose; updates meanwhile wait in
+    // m_laterSettings. The settings are owned references.
+    std::unique_ptr<KPFolderScan> m_scan;
+    obs_data_t *m_scanSettings = nullptr;
+    obs_source_t *m_scanFresh = nullptr;
+    obs_data_t *m_laterSettings = nullptr;
 };
 
 const char *ss_get_name_cloud(void *typeData);
@@ -69,6 +107,11 @@ void ss_image_key_click(void *data, const obs_key_event *event, bool keyUp);
 void ss_image_status(void *data, obs_data_t *status);
 void ss_image_do_custom_callback(void *data, int command, obs_data_t *settings);
 void ss_image_tablet_event(void *data, void *event);
+// Every slide's drawings under "kp_picture_boards" (KPPictureBoards), by the
+// slide's path; a load gives each record to the slide of its path, made at
+// once (without decoding its picture) when there is none yet.
+void ss_save(void *data, obs_data_t *settings);
+void ss_load(void *data, obs_data_t *settings);
 
 // True for the picture extensions a folder scan takes (".png", ".JPG", ...).
 bool is_image_extension(const char *ext);

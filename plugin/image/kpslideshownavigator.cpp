@@ -1,17 +1,12 @@
 #include "kpslideshownavigator.h"
 
+#include "kpfolderscan.h"
 #include "kplog.h"
 #include "kpslideshow.h"
 
 #include <obs-module.h>
 
-#include <QDir>
 #include <QFileInfo>
-#include <QHash>
-#include <QMutex>
-#include <QMutexLocker>
-
-#include <algorithm>
 
 namespace {
 
@@ -25,45 +20,18 @@ constexpr KPSlideshowNavigator::Step kSteps[] = {
     KPSlideshowNavigator::Step::Last,
 };
 
-QMutex g_attachedMutex;
-QHash<const void *, KPSlideshowNavigator *> g_attached;
-
 } // namespace
 
 void KPSlideshowNavigator::attach(const void *holder, obs_source_t *source, Slides slides)
 {
-    auto *navigator = new KPSlideshowNavigator(source, std::move(slides));
-    QMutexLocker locker(&g_attachedMutex);
-    delete g_attached.take(holder);
-    g_attached.insert(holder, navigator);
-}
-
-void KPSlideshowNavigator::detach(const void *holder)
-{
-    QMutexLocker locker(&g_attachedMutex);
-    delete g_attached.take(holder);
+    KPSourceHotkeys::attach(holder, std::make_unique<KPSlideshowNavigator>(source, std::move(slides)));
 }
 
 KPSlideshowNavigator::KPSlideshowNavigator(obs_source_t *source, Slides slides)
-    : m_source(source), m_slides(std::move(slides))
+    : KPSourceHotkeys(source), m_slides(std::move(slides))
 {
-    for (int i = 0; i < 4; ++i) {
-        Binding &binding = m_bindings[i];
-        binding = {this, kSteps[i], OBS_INVALID_HOTKEY_ID};
-        if (source) {
-            const char *hotkey = name(binding.step);
-            binding.id = obs_hotkey_register_source(source, hotkey, obs_module_text(hotkey),
-                                                    &KPSlideshowNavigator::fire, &binding);
-        }
-    }
-}
-
-KPSlideshowNavigator::~KPSlideshowNavigator()
-{
-    for (const Binding &binding : m_bindings) {
-        if (binding.id != OBS_INVALID_HOTKEY_ID)
-            obs_hotkey_unregister(binding.id);
-    }
+    for (const Step step : kSteps)
+        add(name(step), [this, step] { go(step); });
 }
 
 const char *KPSlideshowNavigator::name(Step step)
@@ -77,21 +45,11 @@ const char *KPSlideshowNavigator::name(Step step)
     return "";
 }
 
-// Joined as the first fill's folder scan joins them, so that a picture shown
-// from a folder compares equal to its entry here.
 QStringList KPSlideshowNavigator::folderPictures(const QString &folder)
 {
-    QStringList names;
-    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::Files | QDir::Hidden, QDir::NoSort);
-    for (const QFileInfo &entry : entries) {
-        const QByteArray suffix = QByteArray(".") + entry.suffix().toUtf8();
-        if (is_image_extension(suffix.constData()))
-            names.append(entry.fileName());
-    }
-    std::sort(names.begin(), names.end());
     QStringList paths;
-    for (const QString &picture : qAsConst(names))
-        paths.append(folder + QLatin1Char('/') + picture);
+    for (const QByteArray &path : KPFolderScan::slidesIn(folder.toUtf8()))
+        paths.append(QString::fromUtf8(path));
     return paths;
 }
 
@@ -139,7 +97,7 @@ QString KPSlideshowNavigator::target(const QStringList &sequence, const QString 
 
 void KPSlideshowNavigator::go(Step step)
 {
-    obs_data_t *settings = obs_source_get_settings(m_source);
+    obs_data_t *settings = obs_source_get_settings(source());
     if (!settings)
         return;
     obs_data_array_t *list = obs_data_get_array(settings, kListKey);
@@ -163,13 +121,6 @@ void KPSlideshowNavigator::go(Step step)
         return;
     obs_data_t *change = obs_data_create();
     obs_data_set_string(change, kFileKey, chosen.toUtf8().constData());
-    obs_source_update(m_source, change);
+    obs_source_update(source(), change);
     obs_data_release(change);
-}
-
-void KPSlideshowNavigator::fire(void *data, obs_hotkey_id, obs_hotkey_t *, bool pressed)
-{
-    auto *binding = static_cast<Binding *>(data);
-    if (binding && pressed)
-        binding->owner->go(binding->step);
 }

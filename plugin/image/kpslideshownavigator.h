@@ -3,7 +3,7 @@
 #include <QString>
 #include <QStringList>
 
-#include <obs.h>
+#include "kpsourcehotkeys.h"
 
 #include <functional>
 
@@ -14,7 +14,7 @@
 // stands for its pictures, sorted by name) and write the chosen path into
 // "file" through the source's settings, so the switch takes the normal
 // update path with its transition. At either end they stay put.
-class KPSlideshowNavigator
+class KPSlideshowNavigator : public KPSourceHotkeys
 {
 public:
     enum class Step { Next, Previous, First, Last };
@@ -28,14 +28,9 @@ public:
     };
 
     KPSlideshowNavigator(obs_source_t *source, Slides slides);
-    // Unregisters first, so no key reaches a slideshow being destroyed.
-    ~KPSlideshowNavigator();
-    KPSlideshowNavigator(const KPSlideshowNavigator &) = delete;
-    KPSlideshowNavigator &operator=(const KPSlideshowNavigator &) = delete;
 
     // Kept for a holder (the source data) until detached.
     static void attach(const void *holder, obs_source_t *source, Slides slides);
-    static void detach(const void *holder);
 
     static const char *name(Step step);
     // The pictures a file list stands for, in walking order; a missing entry
@@ -48,16 +43,7 @@ public:
     void go(Step step);
 
 private:
-    struct Binding
-    {
-        KPSlideshowNavigator *owner;
-        Step step;
-        obs_hotkey_id id;
-    };
-    static void fire(void *data, obs_hotkey_id id, obs_hotkey_t *hotkey, bool pressed);
     static QStringList folderPictures(const QString &folder);
 
-    obs_source_t *m_source;
     Slides m_slides;
-    Binding m_bindings[4];
 };

@@ -12,10 +12,13 @@
 #include "kpimage.h"
 #include "kpslideshow.h"
 #include "kpwhiteboarditemobject.h"
+#include "kpwhiteboardobject.h"
 
 #include <QFile>
 #include <QTabletEvent>
 #include <QTemporaryDir>
+
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -102,23 +105,31 @@ TEST_F(ImageSourceTest, MultiPageKeepsOnePagePerExactPathWithItsHistory)
     EXPECT_EQ(image.list()->pageCount(), 3);
 }
 
-TEST_F(ImageSourceTest, SinglePageEmptiesOnANewFileAndKeepsTheTool)
+TEST_F(ImageSourceTest, SinglePageClearsWhenAnotherPictureShowsAsOneUndoStep)
 {
     ImageSource image(kSingle, fileSettings(m_a));
-    image.useTool(5, kRed, 7);
+    image.useTool(1, kRed, 7);
     image.drag({10, 10}, {50, 40});
     image.setFile(m_a);
-    EXPECT_EQ(image.page()->items().size(), 1);
-
     KPImagePlugin *page = image.page();
+    const int steps = page->undoCount();
+    // A file that does not load is no other picture.
+    image.setFile(path("typo.png"));
+    EXPECT_EQ(page->undoCount(), steps);
+    EXPECT_TRUE(page->items().value(0) && page->items().value(0)->visible());
+
     image.setFile(m_b);
     EXPECT_EQ(image.page(), page);
     EXPECT_EQ(image.list()->pageCount(), 1);
-    EXPECT_TRUE(page->items().isEmpty());
-    EXPECT_EQ(page->undoCount(), 0);
-    EXPECT_EQ(page->currentItem()->itemProperty.type, 5);
-    EXPECT_EQ(page->currentItem()->itemProperty.size, 7u);
     EXPECT_EQ(sourceSize(image), QSize(100, 50));
+    EXPECT_EQ(image.frame().pixelColor(10, 25), QColor(Qt::green));
+    EXPECT_EQ(page->undoCount(), steps + 1);
+    EXPECT_EQ(page->currentItem()->itemProperty.type, 1);
+    EXPECT_EQ(page->currentItem()->itemProperty.size, 7u);
+    kp_obs_custom_callback(image.source(), 1, nullptr);
+    waitTicks(2);
+    // Half covered red over green.
+    EXPECT_GE(image.frame().pixelColor(10, 25).red(), 100);
 }
 
 TEST_F(ImageSourceTest, EmptyFileKeepsThePageAndItsDrawingsButShowsNothing)
@@ -177,7 +188,7 @@ TEST_F(ImageSourceTest, DestroyingASourceFreesEveryPage)
         }
         // The output lets go of a removed source on a later tick.
         waitTicks(3);
-        obs_wait_for_destroy_queue();
+        KPObsTestEnvironment::runtime().drainDestroyQueue();
         for (const auto &item : drawn)
             EXPECT_TRUE(item.isNull()) << type;
     }
@@ -329,6 +340,8 @@ TEST_F(ImageSourceTest, HostilePicturesNeverLoadAndLeaveEverythingElseAlone)
         image.useTool(1, kRed, 3);
         image.drag({10, 10}, {50, 40});
         const QImage drawn = image.frame();
+        // The host makes the status record once, at the first request.
+        kp_obs_get_source_status(image.source());
         for (const HostilePicture &picture : hostile) {
             SCOPED_TRACE(picture.name.toStdString() + " in " + type);
             const long before = bnum_allocs();
@@ -337,15 +350,62 @@ TEST_F(ImageSourceTest, HostilePicturesNeverLoadAndLeaveEverythingElseAlone)
             EXPECT_FALSE(capture.linesWithContent(QStringLiteral("failed to load texture ") + picture.path).isEmpty());
             EXPECT_EQ(sourceSize(image), QSize(0, 0));
             EXPECT_TRUE(isBlank(image.frame()));
-            if (QLatin1String(type) == QLatin1String(kMulti)) {
-                image.setFile(m_a);
-                EXPECT_EQ(image.frame(), drawn);
-            } else {
-                image.setFile(m_a);
-            }
+            const QString notShown =
+                QString::fromUtf8(obs_data_get_string(kp_obs_get_source_status(image.source()), "kp_picture_not_shown"));
+            EXPECT_TRUE(notShown.startsWith(picture.path + QStringLiteral(": "))) << notShown.toStdString();
+            image.setFile(m_a);
+            EXPECT_EQ(image.frame(), drawn);
+            EXPECT_FALSE(obs_data_has_user_value(kp_obs_get_source_status(image.source()), "kp_picture_not_shown"));
             EXPECT_TRUE(allocationsReturnTo(before)) << bnum_allocs() - before;
         }
     }
+}
+
+// A record entry of "kp_picture_boards" for file, its board content made by fill.
+void addRecord(obs_data_array_t *records, const char *file, const std::function<void(obs_data_t *)> &fill)
+{
+    OBSDataAutoRelease record = obs_data_create();
+    obs_data_set_string(record, "file", file);
+    fill(record);
+    obs_data_array_push_back(records, record);
+}
+
+TEST_F(ImageSourceTest, SavedDrawingsOutOfBoundsOrCorruptLeaveThatPageEmptyAndLoadTheOthers)
+{
+    OBSDataAutoRelease saved = obs_data_create();
+    {
+        ImageSource drawnOn(kMulti, fileSettings(m_a));
+        drawnOn.useTool(1, kRed, 3);
+        drawnOn.drag({10, 10}, {50, 40});
+        obs_source_save(drawnOn.source());
+        OBSDataAutoRelease settings = obs_source_get_settings(drawnOn.source());
+        obs_data_apply(saved, settings);
+    }
+    OBSDataArrayAutoRelease records = obs_data_get_array(saved, "kp_picture_boards");
+    ASSERT_EQ(obs_data_array_count(records), 1u);
+    addRecord(records, "text.png", [](obs_data_t *record) { obs_data_set_string(record, "kp_wb_data", "drawings"); });
+    addRecord(records, "many.png", [](obs_data_t *record) {
+        OBSDataArrayAutoRelease items = obs_data_array_create();
+        OBSDataAutoRelease item = obs_data_create();
+        for (size_t i = 0; i <= KPWhiteBoardObject::kMaxSavedItems; ++i)
+            obs_data_array_push_back(items, item);
+        OBSDataAutoRelease content = obs_data_create();
+        obs_data_set_array(content, "kp_wb_data_datas", items);
+        obs_data_set_obj(record, "kp_wb_data", content);
+    });
+    addRecord(records, "", [](obs_data_t *) {});
+
+    KPLogCapture capture;
+    ImageSource loaded(kMulti, saved);
+    obs_source_load(loaded.source());
+    EXPECT_EQ(loaded.list()->pageCount(), 3);
+    EXPECT_EQ(capture.linesWithContent(QStringLiteral("saved drawings not loaded: kp_wb_data is not an object")).size(), 1);
+    EXPECT_EQ(capture.linesWithContent(QStringLiteral("saved drawings not loaded: 100001 items, more than 100000")).size(), 1);
+    EXPECT_EQ(capture.linesWithContent(QStringLiteral("saved drawings 3 name no picture: not loaded")).size(), 1);
+    EXPECT_EQ(loaded.page()->items().size(), 1);
+    EXPECT_TRUE(isRedInk(loaded.frame().pixelColor(10, 25)));
+    loaded.setFile(path("text.png"));
+    EXPECT_TRUE(loaded.page()->items().isEmpty());
 }
 
 TEST(ImageSourceType, NamesDefaultsAndPropertySheets)
@@ -365,7 +425,8 @@ TEST(ImageSourceType, NamesDefaultsAndPropertySheets)
         return list;
     };
     obs_properties_t *typeSheet = obs_get_source_properties(kMulti);
-    EXPECT_EQ(names(typeSheet), QStringList({"file", "kp_export_folder", "kp_export"}));
+    EXPECT_EQ(names(typeSheet), QStringList({"file", "kp_export_folder", "kp_export_title", "kp_export_layout",
+                                             "kp_export_notes", "kp_export"}));
     obs_property_t *file = obs_properties_get(typeSheet, "file");
     EXPECT_STREQ(obs_property_path_filter(file),
                  "All formats (*.bmp *.tga *.png *.jpeg *.jpg *.gif);;BMP Files (*.bmp);;Targa Files (*.tga);;"
@@ -376,7 +437,9 @@ TEST(ImageSourceType, NamesDefaultsAndPropertySheets)
     ImageSource image(kMulti, fileSettings(QStringLiteral("C:\\pictures\\a.png")));
     obs_properties_t *sheet = obs_source_properties(image.source());
     EXPECT_EQ(names(sheet), QStringList({"file", "kp_wb_hideHandwriting", "kp_wb_draw_color", "kp_wb_draw_size",
-                                         "kp_wb_draw_type", "kp_export_folder", "kp_export"}));
+                                         "kp_wb_line_width", "kp_wb_spotlight_radius", "kp_wb_laser_width",
+                                         "kp_wb_draw_type", "kp_export_folder", "kp_export_title", "kp_export_layout",
+                                         "kp_export_notes", "kp_export"}));
     EXPECT_STREQ(obs_property_path_default_path(obs_properties_get(sheet, "file")), "C:/pictures/");
     obs_properties_destroy(sheet);
 }
@@ -410,11 +473,11 @@ TEST(PictureTypes, RegisterTheirFlagsAndCallbacks)
                                    (void *)info.get_properties, (void *)info.update, (void *)info.video_tick,
                                    (void *)info.video_render, (void *)info.mouse_click, (void *)info.mouse_move,
                                    (void *)info.mouse_wheel, (void *)info.focus, (void *)info.key_click,
-                                   (void *)info.status, (void *)info.do_custom_callback})
+                                   (void *)info.status, (void *)info.do_custom_callback, (void *)info.save,
+                                   (void *)info.load})
             EXPECT_NE(filled, nullptr);
         for (const void *empty : {(void *)info.activate, (void *)info.deactivate, (void *)info.filter_video,
-                                  (void *)info.filter_audio, (void *)info.save, (void *)info.load,
-                                  (void *)info.filter_remove, (void *)info.enum_all_sources})
+                                  (void *)info.filter_audio, (void *)info.filter_remove, (void *)info.enum_all_sources})
             EXPECT_EQ(empty, nullptr);
         EXPECT_EQ(info.show != nullptr && info.hide != nullptr, row.showHide);
         EXPECT_EQ(info.tablet_event != nullptr, row.tablet);

@@ -8,9 +8,14 @@
 
 #include <QDir>
 #include <QImage>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -84,4 +89,48 @@ TEST(SlideshowEndToEnd, FadeAndSwipeBetweenAnnotatedPictures)
     EXPECT_EQ(back.pixelColor(150, 90), QColor(Qt::red));
     EXPECT_TRUE(hasRectangle(back));
     EXPECT_TRUE(run.log.contains(QStringLiteral("[CONTENT=find]")));
+}
+
+// Large pictures take ticks to decode: whatever the transition, the picture
+// on air stays until the next one is ready, so no frame of the output is
+// ever see-through.
+TEST(SlideshowEndToEnd, SwitchesNeverShowAnEmptyFrame)
+{
+    // Per switch, and the frames between switches; the mixed row takes a
+    // kept transition over again, the quick row switches during a fade.
+    const std::vector<std::pair<std::vector<const char *>, int>> rows{
+        {{"cut", "cut", "cut"}, 45}, {{"fade", "fade", "fade"}, 45}, {{"cut", "fade", "cut", "fade"}, 45},
+        {{"fade", "fade", "fade"}, 10}};
+    for (const auto &[transitions, gap] : rows) {
+        const char *transition = transitions.front();
+        QTemporaryDir dir;
+        ASSERT_TRUE(QDir(dir.path()).mkpath(QStringLiteral("out")));
+        for (const auto &[name, color] : {std::pair{"red.png", Qt::red}, std::pair{"green.png", Qt::green}}) {
+            QImage picture(4000, 3000, QImage::Format_RGB32);
+            picture.fill(color);
+            ASSERT_TRUE(picture.save(dir.filePath(QStringLiteral("out/") + QLatin1String(name))));
+        }
+        QJsonArray steps{QJsonObject{{"do", "create"}, {"name", "ss"}, {"type", "kp_image_source"},
+                                     {"settings", QJsonObject{{"file", "red.png"}, {"transition", transition}}}},
+                         // A render waits for the first picture (a loaded machine takes
+                         // longer than a second to decode it), then it fades in.
+                         QJsonObject{{"do", "render"}, {"name", "ss"}, {"out", "first.png"}},
+                         QJsonObject{{"do", "frames"}, {"count", 60}}};
+        int shots = 0;
+        for (size_t n = 0; n < transitions.size(); ++n) {
+            const char *file = n % 2 ? "red.png" : "green.png";
+            steps.append(QJsonObject{{"do", "update"}, {"name", "ss"},
+                                     {"settings", QJsonObject{{"file", file}, {"transition", transitions[n]}}}});
+            for (int i = 0; i < 6; ++i)
+                steps.append(QJsonObject{{"do", "render_output"}, {"out", QStringLiteral("%1.png").arg(shots++)}});
+            steps.append(QJsonObject{{"do", "frames"}, {"count", gap}});
+        }
+        const QJsonObject script{{"canvas", QJsonArray{200, 100}}, {"steps", steps}};
+        const KPHostRun run = playHostScriptText(dir.path(), QJsonDocument(script).toJson());
+        ASSERT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+        for (int shot = 0; shot < shots; ++shot) {
+            const QImage frame(dir.filePath(QStringLiteral("out/%1.png").arg(shot)));
+            EXPECT_EQ(frame.pixelColor(100, 50).alpha(), 255) << transitions[size_t(shot / 6)] << " shot " << shot;
+        }
+    }
 }

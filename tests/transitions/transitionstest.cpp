@@ -8,6 +8,8 @@
 #include <QColor>
 #include <QImage>
 
+#include <functional>
+
 #include <obs.hpp>
 
 #include <gtest/gtest.h>
@@ -34,6 +36,8 @@ public:
         obs_data_set_int(settings, "kp_wb_background", background);
         m_source = obs_source_create_private("kp_source_whiteboard", nullptr, settings);
         m_item = KPObsTestEnvironment::runtime().show(m_source);
+        // The board shows its background from its first composition on.
+        waitFor([this] { return pixel(10, 10).alpha() == 255; });
     }
     ~Side()
     {
@@ -52,13 +56,41 @@ public:
         obs_mouse_event event = {0, 40, 50};
         obs_source_send_mouse_click(m_source, &event, 0, false, 1);
         obs_source_send_mouse_click(m_source, &event, 0, true, 1);
+        waitFor([this] { return pixel(40, 50).green() > 100; });
     }
     obs_source_t *source() const { return m_source; }
 
 private:
+    QColor pixel(int x, int y) const
+    {
+        return KPObsTestEnvironment::runtime().renderSource(m_source).pixelColor(x, y);
+    }
+    // A loaded machine may need more than a tick or two to compose.
+    static void waitFor(const std::function<bool()> &composed)
+    {
+        for (int tick = 0; tick < 100 && !composed(); ++tick)
+            KPObsTestEnvironment::runtime().waitTicks(1, 5000);
+        EXPECT_TRUE(composed());
+    }
+
     obs_source_t *m_source = nullptr;
     obs_sceneitem_t *m_item = nullptr;
 };
+
+bool near(const QColor &color, int red, int green, int blue)
+{
+    return qAbs(color.red() - red) <= 24 && qAbs(color.green() - green) <= 24
+        && qAbs(color.blue() - blue) <= 24;
+}
+
+// Before the manual time takes effect the frame is empty or shows the
+// outgoing side alone, red in both bottom corners.
+bool isStarting(const QImage &frame)
+{
+    const QColor left = frame.pixelColor(20, 90);
+    const QColor right = frame.pixelColor(180, 90);
+    return left.alpha() == 0 || right.alpha() == 0 || (near(left, 255, 0, 0) && near(right, 255, 0, 0));
+}
 
 QImage halfWay(const char *id, const char *direction, Side &from, Side &to)
 {
@@ -74,16 +106,15 @@ QImage halfWay(const char *id, const char *direction, Side &from, Side &to)
     obs_transition_start(transition, OBS_TRANSITION_MODE_MANUAL, 0, to.source());
     obs_transition_set_manual_torque(transition, 0.0f, 0.0f);
     obs_transition_set_manual_time(transition, 0.5f);
-    EXPECT_TRUE(KPObsTestEnvironment::runtime().waitTicks(3, 5000));
-    QImage frame = KPObsTestEnvironment::runtime().renderSource(transition);
+    QImage frame;
+    for (int tick = 0; tick < 100; ++tick) {
+        EXPECT_TRUE(KPObsTestEnvironment::runtime().waitTicks(1, 5000));
+        frame = KPObsTestEnvironment::runtime().renderSource(transition);
+        if (frame.isNull() || !isStarting(frame))
+            break;
+    }
     obs_transition_force_stop(transition);
     return frame;
-}
-
-bool near(const QColor &color, int red, int green, int blue)
-{
-    return qAbs(color.red() - red) <= 24 && qAbs(color.green() - green) <= 24
-        && qAbs(color.blue() - blue) <= 24;
 }
 
 } // namespace
