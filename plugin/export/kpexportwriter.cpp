@@ -1,111 +1,185 @@
 #include "kpexportwriter.h"
 
+#include <QBuffer>
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QImageWriter>
-#include <QPainter>
-#include <QPdfWriter>
 #include <QSet>
-#include <QTemporaryFile>
 
+#include <cerrno>
 #include <cstdio>
-#include <memory>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
-using Staged = std::vector<std::unique_ptr<QTemporaryFile>>;
+const int kNameMaxBytes = 255;
+// zlib's level 1: a fifth of the default level's time on a composed picture,
+// for files about a third larger.
+const int kPngQuality = 85;
+const int kMaxCounter = 1000;
+// " (1000)" at most after a subfolder's name.
+const int kCounterBytes = 7;
 
-const int kHandoutResolution = 300;
-const int kCaptionPoints = 12;
-
-QTemporaryFile *stage(const QString &folder, Staged *staged, QString *error)
+QString fileError(const QFile &file)
 {
-    auto file = std::make_unique<QTemporaryFile>(QDir(folder).filePath(QStringLiteral(".kp-export-XXXXXX")));
-    if (!file->open()) {
-        *error = QStringLiteral("cannot write into %1: %2").arg(folder, file->errorString());
-        return nullptr;
-    }
-    staged->push_back(std::move(file));
-    return staged->back().get();
+    return QStringLiteral("cannot write %1: %2").arg(file.fileName(), file.errorString());
 }
 
-// A full disk shows itself only when the buffered bytes reach the file.
-bool finish(QTemporaryFile *file, QString *error)
+// O_EXCL: an existing file, or a link of any kind, is never opened.
+bool createNew(QFile *file, QString *error)
 {
-    if (file->flush() && file->error() == QFileDevice::NoError) {
-        file->close();
-        file->setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                             | QFileDevice::ReadOther);
+    if (file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
         return true;
-    }
-    *error = QStringLiteral("cannot write %1: %2").arg(file->fileName(), file->errorString());
+    *error = fileError(*file);
     return false;
 }
 
-bool writePng(QTemporaryFile *file, const QImage &image, QString *error)
+// Encoded in memory first, so that a full disk fails a plain write and the
+// encoder is never left half way through a file.
+bool writePng(const QString &path, const QImage &image, QString *error)
 {
-    QImageWriter writer(file, "png");
-    if (!writer.write(image)) {
-        *error = QStringLiteral("cannot write %1: %2").arg(file->fileName(), writer.errorString());
-        return false;
-    }
-    return finish(file, error);
-}
-
-void paintPage(QPainter *painter, const QRect &page, const KPExportWriter::Picture &picture)
-{
-    QFont font = painter->font();
-    font.setPointSize(kCaptionPoints);
-    painter->setFont(font);
-    const int captionHeight = painter->fontMetrics().height() * 2;
-    painter->drawText(QRect(page.left(), page.top(), page.width(), captionHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                      picture.caption);
-    const QRect area(page.left(), page.top() + captionHeight, page.width(), page.height() - captionHeight);
-    QSize fitted = picture.image.size().scaled(area.size(), Qt::KeepAspectRatio);
-    QRect target(QPoint(), fitted);
-    target.moveCenter(area.center());
-    painter->setRenderHint(QPainter::SmoothPixmapTransform);
-    painter->drawImage(target, picture.image);
-}
-
-bool writeHandout(QTemporaryFile *file, const QList<KPExportWriter::Picture> &pictures, QString *error)
-{
+    QByteArray bytes;
     {
-        QPdfWriter pdf(file);
-        pdf.setResolution(kHandoutResolution);
-        pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Landscape, QMarginsF(10, 10, 10, 10),
-                                      QPageLayout::Millimeter));
-        pdf.setCreator(QStringLiteral("kp-source"));
-        QPainter painter;
-        if (!painter.begin(&pdf)) {
-            *error = QStringLiteral("cannot start the handout %1").arg(file->fileName());
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QImageWriter writer(&buffer, "png");
+        writer.setQuality(kPngQuality);
+        if (!writer.write(image)) {
+            *error = QStringLiteral("cannot encode %1: %2").arg(path, writer.errorString());
             return false;
-        }
-        for (int i = 0; i < pictures.size(); ++i) {
-            if (i > 0)
-                pdf.newPage();
-            paintPage(&painter, QRect(0, 0, pdf.width(), pdf.height()), pictures[i]);
         }
     }
-    return finish(file, error);
-}
-
-// rename replaces an older export of the same name in one step.
-bool publish(Staged &staged, const QStringList &targets, QString *error)
-{
-    for (size_t i = 0; i < staged.size(); ++i) {
-        const QByteArray from = QFile::encodeName(staged[i]->fileName());
-        const QByteArray to = QFile::encodeName(targets[static_cast<int>(i)]);
-        if (std::rename(from.constData(), to.constData()) != 0) {
-            *error = QStringLiteral("cannot rename %1 to %2").arg(staged[i]->fileName(), targets[static_cast<int>(i)]);
+    QFile file(path);
+    if (!createNew(&file, error))
+        return false;
+    // A short write is the disk filling up; the next one says so.
+    for (qint64 done = 0; done < bytes.size();) {
+        const qint64 count = file.write(bytes.constData() + done, bytes.size() - done);
+        if (count <= 0) {
+            *error = fileError(file);
             return false;
         }
-        staged[i]->setAutoRemove(false);
+        done += count;
     }
     return true;
 }
 
+// rename(2) would replace an empty folder of the same name.
+bool renameNew(const QString &from, const QString &to, int *failure)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return true;
+    *failure = errno;
+    return false;
+}
+
+void removeStaging(const QString &path)
+{
+    if (!path.isEmpty())
+        QDir(path).removeRecursively();
+}
+
 } // namespace
+
+KPExportWriter::KPExportWriter() = default;
+
+KPExportWriter::~KPExportWriter()
+{
+    m_handout.end();
+    m_handoutFile.reset();
+    if (!m_published)
+        removeStaging(m_staging);
+}
+
+bool KPExportWriter::open(const QString &folder, const QString &handoutName, const KPHandout::Options &handout,
+                          QString *error)
+{
+    m_folder = folder;
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
+        *error = QStringLiteral("cannot create the folder %1").arg(folder);
+        return false;
+    }
+    QByteArray pattern = QFile::encodeName(QDir(folder).filePath(QStringLiteral(".kp-export-XXXXXX")));
+    if (!mkdtemp(pattern.data())) {
+        *error = QStringLiteral("cannot write into %1: %2").arg(folder, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    m_staging = QFile::decodeName(pattern);
+    m_handoutFile = std::make_unique<QFile>(QDir(m_staging).filePath(handoutName));
+    if (!createNew(m_handoutFile.get(), error))
+        return false;
+    if (!m_handout.begin(m_handoutFile.get(), handout)) {
+        *error = QStringLiteral("cannot start the handout %1").arg(m_handoutFile->fileName());
+        return false;
+    }
+    return true;
+}
+
+bool KPExportWriter::add(const QString &caption, const QString &fileName, const QImage &image,
+                         const QImage &printed, QString *error)
+{
+    if (!writePng(QDir(m_staging).filePath(fileName), image, error))
+        return false;
+    m_handout.addPicture(caption, printed.isNull() ? image : printed);
+    if (m_handoutFile->error() != QFileDevice::NoError) {
+        *error = fileError(*m_handoutFile);
+        return false;
+    }
+    return true;
+}
+
+void KPExportWriter::addMissing(const QString &caption, const QString &reason)
+{
+    m_handout.addMissing(caption, reason);
+}
+
+bool KPExportWriter::finishHandout(QString *error)
+{
+    m_handout.end();
+    const bool written = m_handoutFile->error() == QFileDevice::NoError && m_handoutFile->flush();
+    if (!written)
+        *error = fileError(*m_handoutFile);
+    m_handoutFile->close();
+    return written;
+}
+
+bool KPExportWriter::publish(const QString &subfolder, QString *path, QString *error)
+{
+    if (!finishHandout(error))
+        return false;
+    const QDir folder(m_folder);
+    int failure = 0;
+    for (int counter = 1; counter <= kMaxCounter; ++counter) {
+        const QString name = counter == 1 ? subfolder : QStringLiteral("%1 (%2)").arg(subfolder).arg(counter);
+        *path = folder.absoluteFilePath(name);
+        if (renameNew(m_staging, *path, &failure)) {
+            m_published = true;
+            // mkdtemp made the folder private to its owner.
+            chmod(QFile::encodeName(*path).constData(), 0755);
+            return true;
+        }
+        if (failure != EEXIST)
+            break;
+    }
+    *error = QStringLiteral("cannot publish the export as %1: %2")
+                 .arg(folder.filePath(subfolder), QString::fromLocal8Bit(std::strerror(failure)));
+    return false;
+}
+
+QString KPExportWriter::fitName(const QString &stem, const QString &tail)
+{
+    const int room = kNameMaxBytes - tail.toUtf8().size();
+    QString fitted = stem;
+    while (!fitted.isEmpty() && fitted.toUtf8().size() > room)
+        fitted.chop(fitted.size() >= 2 && fitted.at(fitted.size() - 1).isLowSurrogate() ? 2 : 1);
+    return fitted + tail;
+}
 
 QString KPExportWriter::safeStem(const QString &text)
 {
@@ -117,47 +191,31 @@ QString KPExportWriter::safeStem(const QString &text)
     return stem.isEmpty() ? QStringLiteral("picture") : stem;
 }
 
-QStringList KPExportWriter::pictureNames(const QList<Picture> &pictures)
+QStringList KPExportWriter::pictureNames(const QStringList &stems)
 {
     QStringList names;
     QSet<QString> taken;
-    for (const Picture &picture : pictures) {
-        const QString base = safeStem(picture.stem) + QStringLiteral("-annotated");
-        QString name = base + QStringLiteral(".png");
+    for (const QString &stem : stems) {
+        const QString base = safeStem(stem);
+        QString name = fitName(base, QStringLiteral("-annotated.png"));
         for (int counter = 2; taken.contains(name.toLower()); ++counter)
-            name = QStringLiteral("%1-%2.png").arg(base).arg(counter);
+            name = fitName(base, QStringLiteral("-annotated-%1.png").arg(counter));
         taken.insert(name.toLower());
         names << name;
     }
     return names;
 }
 
-bool KPExportWriter::write(const QString &folder, const QString &handoutStem, const QList<Picture> &pictures,
-                           QStringList *written, QString *error)
+QString KPExportWriter::subfolderName(const QString &source, const QDateTime &time)
 {
-    if (pictures.isEmpty()) {
-        *error = QStringLiteral("no picture to export");
-        return false;
-    }
-    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
-        *error = QStringLiteral("cannot create the folder %1").arg(folder);
-        return false;
-    }
-    const QDir dir(folder);
-    QStringList targets;
-    for (const QString &name : pictureNames(pictures))
-        targets << dir.filePath(name);
-    targets << dir.filePath(safeStem(handoutStem) + QStringLiteral("-annotated.pdf"));
-
-    Staged staged;
-    for (const Picture &picture : pictures) {
-        QTemporaryFile *file = stage(folder, &staged, error);
-        if (!file || !writePng(file, picture.image, error))
-            return false;
-    }
-    QTemporaryFile *handout = stage(folder, &staged, error);
-    if (!handout || !writeHandout(handout, pictures, error) || !publish(staged, targets, error))
-        return false;
-    *written = targets;
-    return true;
+    // Spaces stay, as in the source's name; separators and control characters do not.
+    QString name;
+    for (const QChar c : source)
+        name += c == QLatin1Char('/') || c == QLatin1Char('\\') || c.category() == QChar::Other_Control ? QLatin1Char('_') : c;
+    while (name.startsWith(QLatin1Char('.')) || name.startsWith(QLatin1Char(' ')))
+        name.remove(0, 1);
+    if (name.isEmpty())
+        name = QStringLiteral("export");
+    const QString tail = QLatin1Char(' ') + time.toString(QStringLiteral("yyyy-MM-dd HH-mm-ss"));
+    return fitName(name, tail + QString(kCounterBytes, QLatin1Char(' '))).chopped(kCounterBytes);
 }
