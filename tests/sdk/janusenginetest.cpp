@@ -2,14 +2,17 @@
 // scripts/janus/with-janus.sh --token-secret ... (ctest does), which sets
 // VENDOR_RTC_JANUS_URL, KP_JANUS_TOKEN and KP_JANUS_CONTROL; without a server
 // every case skips.
+#include <atomic>
 #include <chrono>
+#include <thread>
+#include <vector>
 #include <cstdlib>
 #include <memory>
 #include <string>
 
 #include <gtest/gtest.h>
-
 #include "recordinghandler.h"
+#include "remotewindow.h"
 #include "vendor/rtc/irtcengine.h"
 
 using namespace vendor::rtc;
@@ -196,6 +199,25 @@ TEST_F(JanusEngineTest, RefusedTokensFailTheJoin)
     }
 }
 
+// Leaving stops the peers while the media thread asks them for statistics
+// (every millisecond here); run under the thread sanitizer by `make tsan`.
+TEST_F(JanusEngineTest, LeaveAndRejoinWhileStatisticsRun)
+{
+    Member anchor(CLIENT_ROLE_BROADCASTER);
+    ASSERT_EQ(anchor.join("busy", 1101), 0);
+    ASSERT_TRUE(anchor.sawUser("join", 1101));
+    setenv("VENDOR_RTC_JANUS_STATS_PERIOD_MS", "1", 1);
+    Member mover(CLIENT_ROLE_BROADCASTER);
+    for (int round = 1; round <= 8; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(mover.join("busy", 1102), 0);
+        ASSERT_TRUE(mover.handler.waitFor("join", round, kMediaWaitMs));
+        ASSERT_TRUE(mover.handler.waitFor("rtcStats", mover.handler.count("rtcStats") + 5, 5000));
+        ASSERT_EQ(mover.engine->leaveChannel(), 0);
+        ASSERT_TRUE(mover.handler.waitFor("leave", round, 5000));
+    }
+}
+
 // A server that goes away mid-call gives connection lost; when it returns the
 // engine rejoins by itself and the picture comes back.
 TEST_F(JanusEngineTest, ServerLossGivesConnectionLostThenRejoin)
@@ -213,6 +235,60 @@ TEST_F(JanusEngineTest, ServerLossGivesConnectionLostThenRejoin)
     EXPECT_TRUE(audience.sawUser("rejoin", 802));
     EXPECT_TRUE(broadcaster.sawUser("rejoin", 801));
     EXPECT_TRUE(audience.handler.waitFor("firstRemoteVideo", 2, kMediaWaitMs));
+}
+
+// Frames the broadcaster makes itself reach the audience with their colours,
+// and a change of colour follows; the broadcaster counts the frames it sent.
+TEST_F(JanusEngineTest, ExternalFramesArriveWithTheirColours)
+{
+    if (!std::getenv("DISPLAY"))
+        GTEST_SKIP() << "needs an X display";
+    constexpr int kWidth = 320, kHeight = 180;
+    Member broadcaster(CLIENT_ROLE_BROADCASTER);
+    ASSERT_EQ(broadcaster.engine->setExternalVideoSource(true), 0);
+    ASSERT_EQ(broadcaster.join("outside", 611), 0);
+    ASSERT_TRUE(broadcaster.sawUser("join", 611));
+
+    std::atomic<uint32_t> colour{0xffff0000}; // BGRA in memory: blue, green, red, alpha
+    std::atomic<bool> done{false};
+    std::thread pusher([&] {
+        std::vector<uint32_t> pixels(kWidth * kHeight);
+        for (int i = 0; i < 1800 && !done; ++i) { // 60 s at most
+            std::fill(pixels.begin(), pixels.end(), colour.load());
+            const auto now = std::chrono::steady_clock::now().time_since_epoch();
+            broadcaster.engine->pushVideoFrame(ExternalVideoFrame{
+                VIDEO_PIXEL_BGRA, pixels.data(), kWidth, kHeight, 0,
+                std::chrono::duration_cast<std::chrono::milliseconds>(now).count()});
+            std::this_thread::sleep_for(std::chrono::milliseconds(33));
+        }
+    });
+    RemoteWindow window(kWidth, kHeight);
+    Member audience(CLIENT_ROLE_AUDIENCE);
+    VideoCanvas canvas{};
+    canvas.view = window.view();
+    canvas.uid = 611;
+    ASSERT_EQ(audience.engine->setupRemoteVideo(canvas), 0);
+    ASSERT_EQ(audience.join("outside", 612), 0);
+    const bool decoded = audience.sawUser("firstRemoteVideo", 611);
+    auto shows = [&](long rgb) {
+        for (int i = 0; i < 300; ++i) { // 15 s at most
+            if (RemoteWindow::near(window.centre(), rgb))
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    };
+    const bool red = decoded && shows(0xff0000);
+    colour = 0xff00ff00;
+    const bool green = red && shows(0x00ff00);
+    done = true;
+    pusher.join();
+    EXPECT_TRUE(decoded);
+    EXPECT_TRUE(red) << "centre pixel " << std::hex << window.centre();
+    EXPECT_TRUE(green) << "centre pixel " << std::hex << window.centre();
+    EXPECT_TRUE(broadcaster.handler.waitFor(
+        "localVideoStats", [](const RecordingHandler::Event &e) { return e.number > 0; }, 5000));
+    audience.engine.reset(); // stops drawing before the window goes
 }
 
 } // namespace

@@ -47,6 +47,11 @@ public:
         add("remoteVideoStats", size(stats.width, stats.height).c_str(),
             static_cast<unsigned>(stats.rendererOutputFrameRate));
     }
+    // The frames sent as number, those dropped as text.
+    void onLocalVideoStats(const vendor::rtc::LocalVideoStats &stats) override
+    {
+        add("localVideoStats", std::to_string(stats.droppedFrames).c_str(), stats.sentFrames);
+    }
     void onFirstRemoteAudioDecoded(vendor::rtc::uid_t uid, int) override { add("firstRemoteAudio", nullptr, uid); }
     void onConnectionStateChanged(vendor::rtc::CONNECTION_STATE_TYPE state,
                                   vendor::rtc::CONNECTION_CHANGED_REASON_TYPE reason) override

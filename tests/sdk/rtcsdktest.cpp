@@ -147,6 +147,98 @@ TEST_F(RtcSdkTest, JoinIsAnsweredOnEngineThreadThenRemoteUserArrives)
     EXPECT_EQ(peer, (std::vector<std::string>{"userJoined", "firstRemoteVideo", "firstRemoteAudio"}));
 }
 
+// A frame of the caller's: pixels enough for any case below.
+struct PushedVideo
+{
+    const char *what;
+    VIDEO_PIXEL_FORMAT format;
+    int width, height, stride;
+    long long timestampMs;
+    bool buffer;
+    int result;
+};
+
+TEST_F(RtcSdkTest, ExternalFramesAreCheckedCountedAndReported)
+{
+    EnginePtr engine = startEngine();
+    const std::vector<uint8_t> pixels(64 * 64 * 4);
+    const ExternalVideoFrame early{VIDEO_PIXEL_I420, pixels.data(), 64, 64, 0, 1};
+    EXPECT_EQ(engine->pushVideoFrame(early), -ERR_NOT_READY); // source not turned on
+    ASSERT_EQ(engine->setExternalVideoSource(true), 0);
+    EXPECT_EQ(engine->pushVideoFrame(early), -ERR_NOT_READY); // not in a channel: dropped
+    ASSERT_EQ(engine->joinChannel("token", "room", nullptr, 1), 0);
+    ASSERT_TRUE(handler.waitFor("join"));
+    EXPECT_EQ(engine->setExternalVideoSource(false), -ERR_REFUSED);
+
+    const PushedVideo cases[] = {
+        {"I420", VIDEO_PIXEL_I420, 64, 64, 0, 10, true, 0},
+        {"NV12 with padded rows", VIDEO_PIXEL_NV12, 32, 32, 64, 20, true, 0},
+        {"BGRA", VIDEO_PIXEL_BGRA, 64, 64, 256, 30, true, 0},
+        {"same timestamp again", VIDEO_PIXEL_BGRA, 64, 64, 0, 30, true, -ERR_NOT_READY},
+        {"older timestamp", VIDEO_PIXEL_I420, 64, 64, 0, 5, true, -ERR_NOT_READY},
+        {"no buffer", VIDEO_PIXEL_I420, 64, 64, 0, 40, false, -ERR_INVALID_ARGUMENT},
+        {"no width", VIDEO_PIXEL_I420, 0, 64, 0, 40, true, -ERR_INVALID_ARGUMENT},
+        {"negative height", VIDEO_PIXEL_NV12, 64, -2, 0, 40, true, -ERR_INVALID_ARGUMENT},
+        {"odd chroma size", VIDEO_PIXEL_I420, 63, 64, 0, 40, true, -ERR_INVALID_ARGUMENT},
+        {"rows shorter than pixels", VIDEO_PIXEL_BGRA, 64, 64, 100, 40, true, -ERR_INVALID_ARGUMENT},
+        {"absurd size", VIDEO_PIXEL_BGRA, 100000, 2, 0, 40, true, -ERR_INVALID_ARGUMENT},
+        {"unknown format", static_cast<VIDEO_PIXEL_FORMAT>(99), 64, 64, 0, 40, true, -ERR_INVALID_ARGUMENT},
+    };
+    for (const PushedVideo &c : cases) {
+        const ExternalVideoFrame frame{c.format, c.buffer ? pixels.data() : nullptr, c.width, c.height, c.stride,
+                                       c.timestampMs};
+        EXPECT_EQ(engine->pushVideoFrame(frame), c.result) << c.what;
+    }
+    const struct
+    {
+        int samples, channels, rate;
+        bool buffer;
+        int result;
+    } audio[] = {{480, 2, 48000, true, 0}, {160, 1, 16000, true, 0}, {480, 3, 48000, true, -ERR_INVALID_ARGUMENT},
+                 {480, 2, 0, true, -ERR_INVALID_ARGUMENT}, {0, 2, 48000, true, -ERR_INVALID_ARGUMENT},
+                 {480, 2, 48000, false, -ERR_INVALID_ARGUMENT}};
+    for (const auto &a : audio) {
+        const AudioFrame frame{a.buffer ? pixels.data() : nullptr, a.samples, a.channels, a.rate, 10};
+        EXPECT_EQ(engine->pushAudioFrame(frame), a.result) << a.samples << " " << a.channels << " " << a.rate;
+    }
+    // Three sent; dropped: the one outside the channel and the two out of order.
+    EXPECT_TRUE(handler.waitFor(
+        "localVideoStats", [](const auto &e) { return e.number == 3 && e.text == "3"; }, 3000));
+}
+
+// Pushes race joins and leaves: each push is counted once, as sent or dropped.
+TEST_F(RtcSdkTest, PushesFromTwoThreadsWhileJoiningAndLeaving)
+{
+    setenv("VENDOR_RTC_SIM_REMOTE_UID", "0", 1);
+    EnginePtr engine = startEngine();
+    ASSERT_EQ(engine->setExternalVideoSource(true), 0);
+    constexpr int kPushes = 3000;
+    std::atomic<bool> go{false};
+    auto pusher = [&](long long firstMs) {
+        const std::vector<uint8_t> pixels(32 * 32 * 3 / 2);
+        const std::vector<int16_t> pcm(480 * 2);
+        while (!go)
+            std::this_thread::yield();
+        for (int i = 0; i < kPushes; ++i) {
+            engine->pushVideoFrame(ExternalVideoFrame{VIDEO_PIXEL_I420, pixels.data(), 32, 32, 0, firstMs + 2 * i});
+            engine->pushAudioFrame(AudioFrame{pcm.data(), 480, 2, 48000, firstMs + 2 * i});
+        }
+    };
+    std::thread first(pusher, 0), second(pusher, 1);
+    go = true;
+    for (int round = 1; round <= 4; ++round) {
+        ASSERT_EQ(engine->joinChannel("token", "room", nullptr, 1), 0);
+        ASSERT_TRUE(handler.waitFor("join", round));
+        EXPECT_EQ(engine->leaveChannel(), 0);
+        ASSERT_TRUE(handler.waitFor("leave", round));
+    }
+    first.join();
+    second.join();
+    ASSERT_EQ(engine->joinChannel("token", "room", nullptr, 1), 0);
+    EXPECT_TRUE(handler.waitFor(
+        "localVideoStats", [](const auto &e) { return e.number + std::stoul(e.text) == 2u * kPushes; }, 3000));
+}
+
 TEST_F(RtcSdkTest, SecondJoinWhileInChannelIsRejectedAndBadChannelRefused)
 {
     EnginePtr engine = startEngine();

@@ -11,10 +11,24 @@ namespace vendor {
 namespace rtc {
 namespace {
 
+struct Received
+{
+    std::string text;
+    bool tooLong = false;
+};
+
+// Taking less than offered aborts the transfer: an answer that never ends
+// stops at the bound instead of filling the memory.
 size_t appendBody(char *data, size_t size, size_t count, void *target)
 {
-    static_cast<std::string *>(target)->append(data, size * count);
-    return size * count;
+    auto *received = static_cast<Received *>(target);
+    const size_t bytes = size * count;
+    if (received->text.size() + bytes > JanusClient::kMaxReplyBytes) {
+        received->tooLong = true;
+        return 0;
+    }
+    received->text.append(data, bytes);
+    return bytes;
 }
 
 // Called by curl about once a second and on every chunk: a non-zero result
@@ -65,7 +79,39 @@ int JanusClient::Reply::errorCode() const
     if (!error)
         return 0;
     auto code = error->find("code");
-    return code != error->end() && code->is_number_integer() ? code->get<int>() : -1;
+    const auto value = code != error->end() ? number(*code, 1000000) : std::nullopt;
+    return value && *value ? static_cast<int>(*value) : -1;
+}
+
+bool JanusClient::Reply::refused() const
+{
+    if (!reached)
+        return status >= 400 && status < 500 && status != 408 && status != 429;
+    const int code = errorCode();
+    return code != 0 && code != kNoSession;
+}
+
+std::string JanusClient::Reply::describe() const
+{
+    if (!reached)
+        return fault;
+    const int code = errorCode();
+    if (!code)
+        return "no error";
+    const std::string reason = errorReason();
+    return "error " + std::to_string(code) + (reason.empty() ? "" : ": " + reason);
+}
+
+std::optional<uint64_t> JanusClient::number(const nlohmann::json &value, uint64_t max)
+{
+    uint64_t whole = 0;
+    if (value.is_number_unsigned())
+        whole = value.get<uint64_t>();
+    else if (value.is_number_integer() && value.get<int64_t>() >= 0)
+        whole = static_cast<uint64_t>(value.get<int64_t>());
+    else
+        return std::nullopt;
+    return whole <= max ? std::optional<uint64_t>(whole) : std::nullopt;
 }
 
 std::string JanusClient::Reply::errorReason() const
@@ -97,7 +143,7 @@ JanusClient::Reply JanusClient::send(const std::string &path, nlohmann::json req
 
 JanusClient::Reply JanusClient::poll(uint64_t session, const std::atomic<bool> &cancel) const
 {
-    std::string url = m_rootUrl + "/" + std::to_string(session) + "?maxev=10";
+    std::string url = m_rootUrl + "/" + std::to_string(session) + "?maxev=" + std::to_string(kMaxEventsPerPoll);
     if (!m_token.empty()) {
         char *escaped = curl_easy_escape(nullptr, m_token.c_str(), static_cast<int>(m_token.size()));
         url += std::string("&token=") + (escaped ? escaped : "");
@@ -111,9 +157,11 @@ JanusClient::Reply JanusClient::transfer(const std::string &url, const std::stri
 {
     Reply reply;
     CURL *curl = curl_easy_init();
-    if (!curl)
+    if (!curl) {
+        reply.fault = "no transfer could be started";
         return reply;
-    std::string received;
+    }
+    Received received;
     curl_slist *headers = curl_slist_append(nullptr, "Content-Type: application/json");
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
@@ -122,6 +170,8 @@ JanusClient::Reply JanusClient::transfer(const std::string &url, const std::stri
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, 3000L);
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, appendBody);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &received);
+    // An announced length past the bound fails before anything is read.
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(kMaxReplyBytes));
     if (body) {
         curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body->c_str());
         curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(body->size()));
@@ -134,22 +184,36 @@ JanusClient::Reply JanusClient::transfer(const std::string &url, const std::stri
     if (tracing() && body)
         std::fprintf(stderr, "janus -> %s %s\n", url.c_str(), body->c_str());
     const CURLcode result = curl_easy_perform(curl);
-    if (tracing() && (body || !received.empty() || result != CURLE_OK))
-        std::fprintf(stderr, "janus <- %s %s\n", url.c_str(), result == CURLE_OK ? received.c_str() : curl_easy_strerror(result));
+    if (tracing() && (body || !received.text.empty() || result != CURLE_OK))
+        std::fprintf(stderr, "janus <- %s %s\n", url.c_str(),
+                     result == CURLE_OK ? received.text.c_str() : curl_easy_strerror(result));
     long status = 0;
     curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
     curl_slist_free_all(headers);
     curl_easy_cleanup(curl);
-    if (result == CURLE_OK && status == 404) {
-        // Janus answers a request for a session it does not know with a bare 404.
-        reply.reached = true;
-        reply.body = {{"janus", "error"}, {"error", {{"code", 458}, {"reason", "no such session"}}}};
+    reply.status = static_cast<int>(status);
+    if (received.tooLong || result == CURLE_FILESIZE_EXCEEDED) {
+        reply.fault = "the answer is longer than " + std::to_string(kMaxReplyBytes) + " bytes";
         return reply;
     }
-    if (result != CURLE_OK || status != 200)
+    if (result != CURLE_OK) {
+        reply.fault = std::string("no answer (") + curl_easy_strerror(result) + ")";
         return reply;
-    reply.body = nlohmann::json::parse(received, nullptr, false);
+    }
+    if (status == 404) {
+        // Janus answers a request for a session it does not know with a bare 404.
+        reply.reached = true;
+        reply.body = {{"janus", "error"}, {"error", {{"code", kNoSession}, {"reason", "no such session"}}}};
+        return reply;
+    }
+    if (status != 200) {
+        reply.fault = "HTTP status " + std::to_string(status);
+        return reply;
+    }
+    reply.body = nlohmann::json::parse(received.text, nullptr, false);
     reply.reached = !reply.body.is_discarded() && (reply.body.is_object() || reply.body.is_array());
+    if (!reply.reached)
+        reply.fault = "the answer is no JSON object";
     return reply;
 }
 

@@ -1,24 +1,23 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <ctime>
-#include <map>
+#include <functional>
 #include <memory>
 #include <mutex>
-#include <set>
+#include <optional>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include <nlohmann/json.hpp>
 
-#include "janusclient.h"
-#include "simparameter.h"
+#include "backoff.h"
+#include "enginebase.h"
+#include "externalsource.h"
+#include "januspoller.h"
+#include "janusroom.h"
+#include "janussession.h"
+#include "janusstats.h"
 #include "taskthread.h"
-#include "vendor/rtc/irtcengine.h"
-#include "webrtcpeer.h"
 
 namespace vendor {
 namespace rtc {
@@ -27,83 +26,112 @@ namespace rtc {
 // API, media goes through GStreamer's webrtcbin. Three threads of its own:
 // "control" talks to the server and owns the room state, "events" calls the
 // event handler, "media" collects statistics; a fourth long-polls the server.
-class JanusEngine : public IRtcEngine, public ParameterTarget
+//
+// The channel is a state machine (see State); every change goes through
+// moveTo, which logs it with its cause. A join starts a new generation and
+// each attempt to reach the server a new attempt: work posted for an older
+// one lapses (current, fresh).
+class JanusEngine : public EngineBase
 {
+    friend class JanusRoom; // acts for the engine on its control thread
+
 public:
     JanusEngine();
 
     void release(bool sync) override;
     int initialize(const RtcEngineContext &context) override;
     const char *getVersion(int *build) override;
-    int queryInterface(INTERFACE_ID_TYPE iid, void **inter) override;
-    int enableVideo() override;
-    int enableAudio() override;
-    int setChannelProfile(CHANNEL_PROFILE_TYPE profile) override;
     int setClientRole(CLIENT_ROLE_TYPE role) override;
-    int startPreview() override;
-    int stopPreview() override;
     int joinChannel(const char *token, const char *channelId, const char *info, uid_t uid) override;
     int leaveChannel() override;
     int setupRemoteVideo(const VideoCanvas &canvas) override;
+    int setExternalVideoSource(bool enable) override;
+    int pushVideoFrame(const ExternalVideoFrame &frame) override;
+    int pushAudioFrame(const AudioFrame &frame) override;
 
     int setBoolParameter(const char *key, bool value) override;
     int setParameters(const char *parameters) override;
 
-    // Hangs up and ends the engine's threads; no callback follows. Used when
-    // the process exits with the engine still running.
-    void stopThreads();
-
-    // The video room of a channel: the same text always gives the same room.
-    static uint64_t roomFor(const std::string &channel);
+    // Also hangs up.
+    void stopThreads() override;
 
 private:
+    // Idle: no channel. Joining: from joinChannel until the room takes the
+    // join. Joined: in the room. Reconnecting: the server was lost while
+    // joined; the engine tries again until it is back (then Joined) or the
+    // user leaves. A refusal or a leave goes back to Idle from any state.
     enum class State { Idle, Joining, Joined, Reconnecting };
     using Json = nlohmann::json;
+    using Outcome = JanusSession::Outcome;
     using Callback = std::function<void(IRtcEngineEventHandler *)>;
+    using Task = std::function<void()>;
 
     ~JanusEngine() override;
 
-    // Called with m_mutex held.
+    // With m_mutex held.
+    void moveTo(State next, const char *cause);
     int elapsedMs() const;
+    // Each takes m_mutex.
+    bool isJoined() const;
+    int elapsedNow() const;
+    uid_t localUid() const;
 
-    // Runs fn on the events thread while the channel of generation is current.
-    void deliver(uint64_t generation, Callback fn);
-    void deliverAlways(Callback fn);
+    // Whether work for generation (a join) is still wanted: the channel
+    // is the same and not left.
     bool current(uint64_t generation) const;
+    bool currentLocked(uint64_t generation) const; // with m_mutex held
+    // Whether a reply or event of attempt (a session on the server) is still
+    // for the current session. Control thread.
+    bool fresh(uint64_t generation, unsigned attempt) const;
+    // Runs task on the control thread if it is still fresh then.
+    void postFresh(uint64_t generation, unsigned attempt, int delayMs, Task task);
 
-    // Control thread.
+    // Runs fn on the events thread while the channel of generation is
+    // current (always, for no generation).
+    void deliver(uint64_t generation, Callback fn);
+    void deliverIf(std::optional<uint64_t> generation, Callback fn);
+    void deliverError(uint64_t generation, const std::string &message);
+
+    // What a join asked for and how it publishes, copied under m_mutex.
+    struct Channel
+    {
+        std::string url;
+        std::string name;
+        std::string token;
+        uid_t uid = 0;
+        std::string camera;
+        WebRtcPeer::Encoding encoding;
+    };
+    Channel channel() const;
+
+    // Control thread: joining.
     void connect(uint64_t generation);
-    bool openSession(uint64_t generation);
-    bool ensureRoom();
+    Outcome openSession(uint64_t generation, const Channel &channel);
     void startPolling(uint64_t generation);
-    void stopPolling();
-    void handleEvent(uint64_t generation, unsigned attempt, const Json &event);
-    void handleRoomEvent(uint64_t generation, uint64_t sender, const Json &data, const Json &jsep);
     void joined(uint64_t generation, const Json &data);
     void warnBeforeExpiry(uint64_t generation);
-    void addRemote(uint64_t generation, uint64_t id, bool publisher);
-    void removeRemote(uint64_t generation, uint64_t id, USER_OFFLINE_REASON_TYPE reason);
-    void startPublishing(uint64_t generation);
-    void restartPublishing(uint64_t generation);
-    void mediaEnded(uint64_t generation, uint64_t handle);
-    void mediaFailed(uint64_t generation, uint64_t handle);
-    void subscribeNext(uint64_t generation);
-    void stopSubscription();
-    void sendTrickle(uint64_t handle, unsigned mline, const std::string &candidate);
-    void connectionLost(uint64_t generation, unsigned attempt);
-    void refused(uint64_t generation, const JanusClient::Reply &reply);
+    void connectionLost(uint64_t generation, const std::string &reason);
+    void refused(uint64_t generation, const std::string &reason);
+    void refuse(uint64_t generation, const std::string &reason);
+    void fail(uint64_t generation, ERROR_CODE_TYPE error, CONNECTION_CHANGED_REASON_TYPE why,
+              const std::string &reason);
     void hangUp();
     void closeChannel();
-    WebRtcPeer::Callbacks peerCallbacks(uint64_t generation, uint64_t handle, uid_t remote);
 
     // Media thread.
     void collectStats(uint64_t generation);
+    // The channel's part of the statistics and their period; false once
+    // generation has lapsed.
+    bool channelStats(uint64_t generation, RtcStats &stats, int &periodMs) const;
 
+    // Guarded by m_mutex: the settings, set by the caller's thread, and the
+    // channel, changed by the caller's and the control threads; read by all.
     mutable std::mutex m_mutex;
     IRtcEngineEventHandler *m_handler = nullptr;
     bool m_initialized = false;
     std::string m_url;
     std::string m_camera;
+    WebRtcPeer::Encoding m_encoding;
     int m_statsPeriodMs = 2000;
     CLIENT_ROLE_TYPE m_role = CLIENT_ROLE_AUDIENCE;
     State m_state = State::Idle;
@@ -112,33 +140,21 @@ private:
     std::string m_token;
     uid_t m_localUid = 0;
     std::chrono::steady_clock::time_point m_joinStart;
-    std::map<uid_t, unsigned long> m_windows;
-    std::set<uid_t> m_present; // remote users in the room, for statistics
-    std::shared_ptr<WebRtcPeer> m_publisher;
-    std::shared_ptr<WebRtcPeer> m_subscriber;
-    uid_t m_subscribedFeed = 0;
 
-    // Owned by the control thread.
-    std::unique_ptr<JanusClient> m_client;
+    // Owned by the control thread (touched elsewhere only once it has
+    // ended), but for the room's users and peers, which guard themselves.
+    JanusRoom m_room;
+    std::unique_ptr<JanusSession> m_server;
+    JanusPoller m_poller;
     unsigned m_attempt = 0;
     bool m_everJoined = false;
-    int m_backoffMs = 0;
-    uint64_t m_room = 0;
-    uint64_t m_session = 0;
+    Backoff m_backoff;
+    uint64_t m_roomId = 0;
     uint64_t m_publisherHandle = 0;
-    uint64_t m_subscriberHandle = 0;
-    std::vector<uid_t> m_feeds; // publishing remote users, oldest first
-    std::thread m_poller;
-    std::shared_ptr<std::atomic<bool>> m_pollCancel;
 
     // Owned by the media thread.
-    struct Totals
-    {
-        std::chrono::steady_clock::time_point when;
-        std::clock_t cpu = 0;
-        WebRtcPeer::Stats sent;
-        WebRtcPeer::Stats received;
-    } m_last;
+    JanusStats m_stats;
+    ExternalSource m_external;
 
     TaskThread m_control;
     TaskThread m_events;

@@ -1,11 +1,5 @@
 #include "simengine.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <set>
-
-#include "simparameter.h"
-
 namespace vendor {
 namespace rtc {
 namespace {
@@ -16,37 +10,13 @@ constexpr int kVideoWidth = 640;
 constexpr int kVideoHeight = 360;
 constexpr uid_t kFirstAssignedUid = 100000;
 
-// The engines alive. A program may keep its engine until it ends, with an
-// event handler of static storage duration; the exit hook, installed when the
-// first engine is made (after such a handler), stops every engine's threads
-// before the program's static objects are destroyed.
-std::mutex g_enginesMutex;
-std::set<SimEngine *> g_engines;
-bool g_exitHookInstalled = false;
-
-void stopEnginesAtExit()
-{
-    std::lock_guard<std::mutex> lock(g_enginesMutex);
-    for (SimEngine *engine : g_engines)
-        engine->stopThreads();
-}
-
 } // namespace
 
-SimEngine::SimEngine()
-{
-    std::lock_guard<std::mutex> lock(g_enginesMutex);
-    g_engines.insert(this);
-    if (!g_exitHookInstalled)
-        g_exitHookInstalled = std::atexit(stopEnginesAtExit) == 0;
-}
+SimEngine::SimEngine() = default;
 
 SimEngine::~SimEngine()
 {
-    {
-        std::lock_guard<std::mutex> lock(g_enginesMutex);
-        g_engines.erase(this);
-    }
+    leaveRegistry();
     stopThreads();
 }
 
@@ -95,47 +65,9 @@ const char *SimEngine::getVersion(int *build)
     return m_config.nullVersion ? nullptr : kVersion;
 }
 
-int SimEngine::queryInterface(INTERFACE_ID_TYPE iid, void **inter)
-{
-    if (!inter)
-        return -ERR_INVALID_ARGUMENT;
-    *inter = nullptr;
-    if (iid != INTERFACE_ID_PARAMETER)
-        return -ERR_NOT_SUPPORTED;
-    *inter = static_cast<IRtcEngineParameter *>(new SimParameter(this));
-    return 0;
-}
-
-int SimEngine::enableVideo()
-{
-    return 0;
-}
-
-int SimEngine::enableAudio()
-{
-    return 0;
-}
-
-int SimEngine::setChannelProfile(CHANNEL_PROFILE_TYPE profile)
-{
-    const bool known = profile == CHANNEL_PROFILE_COMMUNICATION || profile == CHANNEL_PROFILE_LIVE_BROADCASTING;
-    return known ? 0 : -ERR_INVALID_ARGUMENT;
-}
-
 int SimEngine::setClientRole(CLIENT_ROLE_TYPE role)
 {
-    const bool known = role == CLIENT_ROLE_BROADCASTER || role == CLIENT_ROLE_AUDIENCE;
-    return known ? 0 : -ERR_INVALID_ARGUMENT;
-}
-
-int SimEngine::startPreview()
-{
-    return 0;
-}
-
-int SimEngine::stopPreview()
-{
-    return 0;
+    return knownRole(role) ? 0 : -ERR_INVALID_ARGUMENT;
 }
 
 int SimEngine::setBoolParameter(const char *key, bool value)
@@ -159,7 +91,7 @@ int SimEngine::setParameters(const char *parameters)
 
 int SimEngine::joinChannel(const char *token, const char *channelId, const char *, uid_t uid)
 {
-    if (!channelId || !*channelId || std::strlen(channelId) > 64)
+    if (!validChannel(channelId))
         return -ERR_INVALID_ARGUMENT;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_initialized)
@@ -216,6 +148,38 @@ int SimEngine::setupRemoteVideo(const VideoCanvas &canvas)
     return 0;
 }
 
+int SimEngine::setExternalVideoSource(bool enable)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_initialized)
+            return -ERR_NOT_INITIALIZED;
+        if (m_state != ChannelState::Idle)
+            return -ERR_REFUSED;
+        m_sentAtLastTick = 0;
+    }
+    m_external.setEnabled(enable);
+    return 0;
+}
+
+bool SimEngine::takesMedia() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_state == ChannelState::Joined;
+}
+
+// The simulated network takes every frame in order: nothing is sent anywhere,
+// the counts are what the statistics report.
+int SimEngine::pushVideoFrame(const ExternalVideoFrame &frame)
+{
+    return ExternalSource::errorFor(m_external.checkVideo(frame, takesMedia()));
+}
+
+int SimEngine::pushAudioFrame(const AudioFrame &frame)
+{
+    return ExternalSource::errorFor(m_external.checkAudio(frame, takesMedia()));
+}
+
 IRtcEngineEventHandler *SimEngine::handlerFor(uint64_t session)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -224,8 +188,7 @@ IRtcEngineEventHandler *SimEngine::handlerFor(uint64_t session)
 
 int SimEngine::elapsedMs() const
 {
-    const auto elapsed = std::chrono::steady_clock::now() - m_joinStart;
-    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(elapsed).count());
+    return msSince(m_joinStart);
 }
 
 RtcStats SimEngine::channelStats() const
@@ -340,6 +303,9 @@ void SimEngine::deliverStats(uint64_t session)
     bool remotePresent = false;
     uid_t remote = 0;
     unsigned int volume = 0;
+    const unsigned int sent = m_external.sentFrames();
+    const unsigned int dropped = m_external.droppedFrames();
+    int sentFps = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (session != m_session)
@@ -349,13 +315,15 @@ void SimEngine::deliverStats(uint64_t session)
         remotePresent = m_remotePresent;
         remote = m_config.remoteUid;
         volume = (m_statsTick * 37) % 256;
+        sentFps = static_cast<int>((sent - m_sentAtLastTick) * 1000 / static_cast<unsigned>(m_config.statsPeriodMs));
+        m_sentAtLastTick = sent;
         m_media.post(m_config.statsPeriodMs, [this, session] { deliverStats(session); });
     }
     IRtcEngineEventHandler *handler = handlerFor(session);
     if (!handler)
         return;
     handler->onRtcStats(stats);
-    handler->onLocalVideoStats(LocalVideoStats{0, 0, 15});
+    handler->onLocalVideoStats(LocalVideoStats{0, sentFps, 15, sent, dropped});
     if (!remotePresent) {
         handler->onAudioVolumeIndication(nullptr, 0, 0);
         return;

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "enginebase.h"
+#include "externalsource.h"
 #include "remotevideorenderer.h"
 #include "simconfig.h"
-#include "simparameter.h"
 #include "taskthread.h"
-#include "vendor/rtc/irtcengine.h"
 
 namespace vendor {
 namespace rtc {
@@ -21,7 +21,7 @@ namespace rtc {
 // threads (channel events, and media statistics), one simulated remote user
 // joins after each join, and its video is drawn into the window given to
 // setupRemoteVideo.
-class SimEngine : public IRtcEngine, public ParameterTarget
+class SimEngine : public EngineBase
 {
 public:
     SimEngine();
@@ -29,23 +29,19 @@ public:
     void release(bool sync) override;
     int initialize(const RtcEngineContext &context) override;
     const char *getVersion(int *build) override;
-    int queryInterface(INTERFACE_ID_TYPE iid, void **inter) override;
-    int enableVideo() override;
-    int enableAudio() override;
-    int setChannelProfile(CHANNEL_PROFILE_TYPE profile) override;
     int setClientRole(CLIENT_ROLE_TYPE role) override;
-    int startPreview() override;
-    int stopPreview() override;
     int joinChannel(const char *token, const char *channelId, const char *info, uid_t uid) override;
     int leaveChannel() override;
     int setupRemoteVideo(const VideoCanvas &canvas) override;
+    int setExternalVideoSource(bool enable) override;
+    int pushVideoFrame(const ExternalVideoFrame &frame) override;
+    int pushAudioFrame(const AudioFrame &frame) override;
 
     int setBoolParameter(const char *key, bool value) override;
     int setParameters(const char *parameters) override;
 
-    // Ends the engine's threads and drawing; no callback follows. Used when
-    // the process exits with the engine still running.
-    void stopThreads();
+    // Also ends the drawing.
+    void stopThreads() override;
 
 private:
     enum class ChannelState { Idle, Joining, Joined };
@@ -53,6 +49,7 @@ private:
     ~SimEngine() override;
 
     bool onEngineThread() const;
+    bool takesMedia() const; // takes m_mutex
     IRtcEngineEventHandler *handlerFor(uint64_t session);
     // Both read the channel state: the caller holds m_mutex.
     int elapsedMs() const;
@@ -80,6 +77,8 @@ private:
     std::vector<std::string> m_parameters;
     std::map<uid_t, std::unique_ptr<RemoteVideoRenderer>> m_renderers;
     unsigned m_statsTick = 0;
+    unsigned int m_sentAtLastTick = 0;
+    ExternalSource m_external;
 
     TaskThread m_events;
     TaskThread m_media;

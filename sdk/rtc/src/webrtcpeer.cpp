@@ -1,23 +1,22 @@
 #include "webrtcpeer.h"
 
+#include "threadhandover.h"
+#include "webrtcstats.h"
+
 #include <algorithm>
-#include <condition_variable>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #define GST_USE_UNSTABLE_API
 #include <gst/sdp/sdp.h>
-#include <gst/video/videooverlay.h>
+#include <gst/video/video.h>
 #include <gst/webrtc/webrtc.h>
-#include <xcb/xcb.h>
 
 namespace vendor {
 namespace rtc {
 namespace {
-
-constexpr int kWidth = 640;
-constexpr int kHeight = 360;
 
 const char *const kPublisherVideo =
     "videotestsrc is-live=true pattern=smpte horizontal-speed=4 ! "
@@ -34,33 +33,78 @@ const char *const kPublisherRest =
     "application/x-rtp,media=audio,encoding-name=OPUS,payload=111,clock-rate=48000 ! webrtc. "
     "webrtcbin name=webrtc bundle-policy=max-bundle latency=100";
 
+// The caller's frames go in as they come, stamped with the pipeline's clock
+// when pushed. Each source holds at most two frames: when the encoder lags,
+// the oldest is dropped, so that what is sent stays close to now. A key frame
+// goes out at least every 2 s, and at once when a receiver asks (webrtcbin
+// turns PLI and FIR into a key-unit request).
+// Silence is mixed under the caller's sound, so that the room gets audio
+// before the first audio frame or without any. The sources state their
+// latency: without it the pipeline's latency cannot be set and no frame
+// reaches the connection.
+const char *const kPublisherExternal =
+    "appsrc name=vsrc is-live=true format=time do-timestamp=true block=false max-buffers=2 min-latency=0 max-latency=100000000 "
+    "leaky-type=downstream ! videoconvert ! vp8enc name=venc deadline=1 cpu-used=8 "
+    "target-bitrate=%d keyframe-max-dist=%d ! rtpvp8pay pt=96 ! "
+    "application/x-rtp,media=video,encoding-name=VP8,payload=96,clock-rate=90000 ! webrtc. "
+    "audiotestsrc is-live=true wave=silence ! audiomixer name=amix ! audioconvert ! audioresample ! "
+    "opusenc name=aenc ! rtpopuspay pt=111 ! "
+    "application/x-rtp,media=audio,encoding-name=OPUS,payload=111,clock-rate=48000 ! webrtc. "
+    "appsrc name=asrc is-live=true format=time do-timestamp=true block=false max-buffers=8 min-latency=0 max-latency=100000000 "
+    "leaky-type=downstream caps=audio/x-raw,format=S16LE,layout=interleaved,rate=48000,channels=2 ! "
+    "audioconvert ! audioresample ! amix. "
+    "webrtcbin name=webrtc bundle-policy=max-bundle latency=100";
+
+GstVideoFormat gstFormat(VIDEO_PIXEL_FORMAT format)
+{
+    switch (format) {
+    case VIDEO_PIXEL_I420:
+        return GST_VIDEO_FORMAT_I420;
+    case VIDEO_PIXEL_NV12:
+        return GST_VIDEO_FORMAT_NV12;
+    case VIDEO_PIXEL_BGRA:
+        return GST_VIDEO_FORMAT_BGRA;
+    }
+    return GST_VIDEO_FORMAT_UNKNOWN;
+}
+
+// The caller's planes, row by row, into GStreamer's layout for the format.
+// The frame was checked: its planes follow each other with the stride given.
+GstBuffer *copyVideo(const ExternalVideoFrame &frame, const GstVideoInfo &info)
+{
+    const int row = frame.stride > 0 ? frame.stride : frame.format == VIDEO_PIXEL_BGRA ? frame.width * 4 : frame.width;
+    GstBuffer *buffer = gst_buffer_new_allocate(nullptr, GST_VIDEO_INFO_SIZE(&info), nullptr);
+    GstMapInfo map;
+    if (!gst_buffer_map(buffer, &map, GST_MAP_WRITE)) {
+        gst_buffer_unref(buffer);
+        return nullptr;
+    }
+    const auto *from = static_cast<const guint8 *>(frame.buffer);
+    size_t offset = 0;
+    for (guint plane = 0; plane < GST_VIDEO_INFO_N_PLANES(&info); ++plane) {
+        const bool chroma = plane > 0;
+        const int rows = chroma ? frame.height / 2 : frame.height;
+        const int stride = chroma && frame.format == VIDEO_PIXEL_I420 ? row / 2 : row;
+        const int bytes = frame.format == VIDEO_PIXEL_BGRA ? frame.width * 4
+                          : chroma && frame.format == VIDEO_PIXEL_I420 ? frame.width / 2 : frame.width;
+        guint8 *to = map.data + GST_VIDEO_INFO_PLANE_OFFSET(&info, plane);
+        for (int y = 0; y < rows; ++y)
+            std::memcpy(to + static_cast<size_t>(y) * GST_VIDEO_INFO_PLANE_STRIDE(&info, plane),
+                        from + offset + static_cast<size_t>(y) * stride, bytes);
+        offset += static_cast<size_t>(rows) * stride;
+    }
+    gst_buffer_unmap(buffer, &map);
+    return buffer;
+}
+
 const char *const kElements[] = {"webrtcbin", "videotestsrc", "audiotestsrc", "vp8enc", "vp8dec",
                                  "rtpvp8pay", "opusenc", "opusdec", "rtpopuspay", "videoconvert",
                                  "videoscale", "audioconvert", "audioresample", "decodebin",
-                                 "ximagesink", "tee", "queue", "fakesink", "nicesrc"};
+                                 "ximagesink", "tee", "queue", "fakesink", "nicesrc", "appsrc", "audiomixer"};
 
 GstElement *make(const char *factory)
 {
     return gst_element_factory_make(factory, nullptr);
-}
-
-// The size of a native window, or nothing when it is gone.
-bool windowSize(unsigned long window, int &width, int &height)
-{
-    xcb_connection_t *connection = xcb_connect(nullptr, nullptr);
-    bool found = false;
-    if (!xcb_connection_has_error(connection)) {
-        xcb_get_geometry_reply_t *geometry = xcb_get_geometry_reply(
-            connection, xcb_get_geometry(connection, static_cast<xcb_drawable_t>(window)), nullptr);
-        if (geometry) {
-            width = std::max<int>(2, geometry->width);
-            height = std::max<int>(2, geometry->height);
-            found = true;
-            free(geometry);
-        }
-    }
-    xcb_disconnect(connection);
-    return found;
 }
 
 // With a promise: webrtcbin hands a failure's report to the promise, and
@@ -72,51 +116,31 @@ void applyDescription(GstElement *webrtc, const char *action, GstWebRTCSessionDe
     gst_promise_unref(promise);
 }
 
-// Waits, bounded, for a promise's reply; the reply outlives a late answer.
-struct PromiseReply
-{
-    std::mutex mutex;
-    std::condition_variable done;
-    GstStructure *reply = nullptr;
-    bool answered = false;
-
-    ~PromiseReply()
-    {
-        if (reply)
-            gst_structure_free(reply);
-    }
-
-    static void onChange(GstPromise *promise, gpointer data)
-    {
-        auto *self = static_cast<std::shared_ptr<PromiseReply> *>(data)->get();
-        std::lock_guard<std::mutex> lock(self->mutex);
-        if (gst_promise_wait(promise) == GST_PROMISE_RESULT_REPLIED && gst_promise_get_reply(promise))
-            self->reply = gst_structure_copy(gst_promise_get_reply(promise));
-        self->answered = true;
-        self->done.notify_all();
-    }
-
-    static void release(gpointer data) { delete static_cast<std::shared_ptr<PromiseReply> *>(data); }
-};
-
 } // namespace
 
-WebRtcPeer::WebRtcPeer(Role role, Callbacks callbacks, std::string camera)
-    : m_role(role), m_callbacks(std::move(callbacks)), m_camera(std::move(camera))
+WebRtcPeer::WebRtcPeer(Role role, Callbacks callbacks, std::string camera, bool external, Encoding encoding)
+    : m_role(role), m_callbacks(std::move(callbacks)), m_camera(std::move(camera)), m_external(external),
+      m_encoding(encoding), m_tap({m_callbacks.firstVideoFrame, m_callbacks.firstAudioFrame}, m_stopped)
 {
 }
 
 WebRtcPeer::~WebRtcPeer()
 {
     stop();
+    // Kept until here: GStreamer's threads may still be adding elements to
+    // it while stop() runs.
+    if (m_pipeline)
+        gst_object_unref(m_pipeline);
 }
 
-bool WebRtcPeer::available(std::string &missing)
+bool WebRtcPeer::available()
 {
+    static std::once_flag gstOnce;
+    std::call_once(gstOnce, [] { gst_init(nullptr, nullptr); });
     for (const char *name : kElements) {
         GstElementFactory *factory = gst_element_factory_find(name);
         if (!factory) {
-            missing = name;
+            std::fprintf(stderr, "vendor_rtc: GStreamer has no element \"%s\"; the Janus engine cannot run\n", name);
             return false;
         }
         gst_object_unref(factory);
@@ -142,6 +166,7 @@ bool WebRtcPeer::start(std::string &error)
     GstBus *bus = gst_element_get_bus(m_pipeline);
     gst_bus_set_sync_handler(bus, onBusMessage, this, nullptr);
     gst_object_unref(bus);
+    handOver();
     if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         error = "the media pipeline does not start";
         return false;
@@ -149,8 +174,14 @@ bool WebRtcPeer::start(std::string &error)
     return true;
 }
 
-bool WebRtcPeer::buildPublisher(std::string &error)
+std::string WebRtcPeer::publisherDescription() const
 {
+    if (m_external) {
+        gchar *external = g_strdup_printf(kPublisherExternal, m_encoding.bitrateKbps * 1000, m_encoding.frameRate * 2);
+        const std::string text = external;
+        g_free(external);
+        return text;
+    }
     std::string description;
     if (m_camera.empty()) {
         description = kPublisherVideo;
@@ -159,9 +190,13 @@ bool WebRtcPeer::buildPublisher(std::string &error)
         description = camera;
         g_free(camera);
     }
-    description += kPublisherRest;
+    return description + kPublisherRest;
+}
+
+bool WebRtcPeer::buildPublisher(std::string &error)
+{
     GError *parseError = nullptr;
-    m_pipeline = gst_parse_launch(description.c_str(), &parseError);
+    m_pipeline = gst_parse_launch(publisherDescription().c_str(), &parseError);
     if (!m_pipeline || parseError) {
         error = parseError ? parseError->message : "the publisher's pipeline cannot be built";
         g_clear_error(&parseError);
@@ -169,6 +204,11 @@ bool WebRtcPeer::buildPublisher(std::string &error)
     }
     m_webrtc = gst_bin_get_by_name(GST_BIN(m_pipeline), "webrtc");
     g_signal_connect(m_webrtc, "on-negotiation-needed", G_CALLBACK(onNegotiationNeeded), this);
+    if (m_external) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_videoSource = gst_bin_get_by_name(GST_BIN(m_pipeline), "vsrc");
+        m_audioSource = gst_bin_get_by_name(GST_BIN(m_pipeline), "asrc");
+    }
 
     // The room only receives from a publisher.
     GArray *transceivers = nullptr;
@@ -181,10 +221,7 @@ bool WebRtcPeer::buildPublisher(std::string &error)
 
     for (const char *name : {"venc", "aenc"}) {
         GstElement *encoder = gst_bin_get_by_name(GST_BIN(m_pipeline), name);
-        GstPad *pad = gst_element_get_static_pad(encoder, "sink");
-        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER,
-                          std::strcmp(name, "venc") == 0 ? onVideoBuffer : onAudioBuffer, this, nullptr);
-        gst_object_unref(pad);
+        m_tap.tapEncoder(encoder, std::strcmp(name, "venc") == 0);
         gst_object_unref(encoder);
     }
     return true;
@@ -219,29 +256,40 @@ void WebRtcPeer::setRemoteDescription(const std::string &type, const std::string
     const bool offer = type == "offer";
     GstWebRTCSessionDescription *description = gst_webrtc_session_description_new(
         offer ? GST_WEBRTC_SDP_TYPE_OFFER : GST_WEBRTC_SDP_TYPE_ANSWER, message);
-    applyDescription(m_webrtc, "set-remote-description", description);
+    GstElement *webrtc = webrtcRef();
+    if (webrtc)
+        applyDescription(webrtc, "set-remote-description", description);
     gst_webrtc_session_description_free(description);
-    if (offer) {
+    if (webrtc && offer) {
         GstPromise *promise = gst_promise_new_with_change_func(onDescriptionCreated, this, nullptr);
-        g_signal_emit_by_name(m_webrtc, "create-answer", nullptr, promise);
+        g_signal_emit_by_name(webrtc, "create-answer", nullptr, promise);
+        // webrtcbin holds the promise while it works on it and drops it
+        // unanswered when its pipeline stops first.
+        gst_promise_unref(promise);
     }
+    if (webrtc)
+        gst_object_unref(webrtc);
 }
 
 void WebRtcPeer::addRemoteCandidate(unsigned mlineIndex, const std::string &candidate)
 {
-    if (m_webrtc && !candidate.empty())
-        g_signal_emit_by_name(m_webrtc, "add-ice-candidate", mlineIndex, candidate.c_str());
+    GstElement *webrtc = candidate.empty() ? nullptr : webrtcRef();
+    if (!webrtc)
+        return;
+    g_signal_emit_by_name(webrtc, "add-ice-candidate", mlineIndex, candidate.c_str());
+    gst_object_unref(webrtc);
 }
 
 void WebRtcPeer::onNegotiationNeeded(GstElement *webrtc, gpointer self)
 {
     GstPromise *promise = gst_promise_new_with_change_func(onDescriptionCreated, self, nullptr);
     g_signal_emit_by_name(webrtc, "create-offer", nullptr, promise);
+    gst_promise_unref(promise);
 }
 
 void WebRtcPeer::onDescriptionCreated(GstPromise *promise, gpointer data)
 {
-    auto *self = static_cast<WebRtcPeer *>(data);
+    WebRtcPeer *self = fromCallback(data);
     const bool offer = self->m_role == Role::Publisher;
     GstWebRTCSessionDescription *description = nullptr;
     const GstStructure *reply =
@@ -249,7 +297,6 @@ void WebRtcPeer::onDescriptionCreated(GstPromise *promise, gpointer data)
     if (reply)
         gst_structure_get(reply, offer ? "offer" : "answer", GST_TYPE_WEBRTC_SESSION_DESCRIPTION,
                           &description, nullptr);
-    gst_promise_unref(promise);
     if (!description) {
         if (self->m_callbacks.error && !self->m_stopped)
             self->m_callbacks.error(offer ? "no offer was created" : "no answer was created");
@@ -261,20 +308,23 @@ void WebRtcPeer::onDescriptionCreated(GstPromise *promise, gpointer data)
     if (self->m_callbacks.localDescription && !self->m_stopped)
         self->m_callbacks.localDescription(offer ? "offer" : "answer", text);
     g_free(text);
-    applyDescription(self->m_webrtc, "set-local-description", description);
+    if (GstElement *webrtc = self->webrtcRef()) {
+        applyDescription(webrtc, "set-local-description", description);
+        gst_object_unref(webrtc);
+    }
     gst_webrtc_session_description_free(description);
 }
 
 void WebRtcPeer::onIceCandidate(GstElement *, guint mline, gchar *candidate, gpointer data)
 {
-    auto *self = static_cast<WebRtcPeer *>(data);
+    WebRtcPeer *self = fromCallback(data);
     if (self->m_callbacks.localCandidate && !self->m_stopped && candidate && *candidate)
         self->m_callbacks.localCandidate(mline, candidate);
 }
 
 void WebRtcPeer::onGatheringState(GstElement *webrtc, GParamSpec *, gpointer data)
 {
-    auto *self = static_cast<WebRtcPeer *>(data);
+    WebRtcPeer *self = fromCallback(data);
     GstWebRTCICEGatheringState state = GST_WEBRTC_ICE_GATHERING_STATE_NEW;
     g_object_get(webrtc, "ice-gathering-state", &state, nullptr);
     if (state == GST_WEBRTC_ICE_GATHERING_STATE_COMPLETE && self->m_callbacks.localCandidate && !self->m_stopped)
@@ -283,7 +333,7 @@ void WebRtcPeer::onGatheringState(GstElement *webrtc, GParamSpec *, gpointer dat
 
 void WebRtcPeer::onConnectionState(GstElement *webrtc, GParamSpec *, gpointer data)
 {
-    auto *self = static_cast<WebRtcPeer *>(data);
+    WebRtcPeer *self = fromCallback(data);
     GstWebRTCPeerConnectionState state = GST_WEBRTC_PEER_CONNECTION_STATE_NEW;
     g_object_get(webrtc, "connection-state", &state, nullptr);
     if (!self->m_callbacks.connectionChanged || self->m_stopped)
@@ -296,173 +346,19 @@ void WebRtcPeer::onConnectionState(GstElement *webrtc, GParamSpec *, gpointer da
 
 void WebRtcPeer::onIncomingPad(GstElement *, GstPad *pad, gpointer data)
 {
-    auto *self = static_cast<WebRtcPeer *>(data);
-    if (GST_PAD_DIRECTION(pad) != GST_PAD_SRC || self->m_stopped)
-        return;
-    GstElement *decodebin = make("decodebin");
-    g_signal_connect(decodebin, "pad-added", G_CALLBACK(onDecodedPad), self);
-    gst_bin_add(GST_BIN(self->m_pipeline), decodebin);
-    gst_element_sync_state_with_parent(decodebin);
-    GstPad *sink = gst_element_get_static_pad(decodebin, "sink");
-    gst_pad_link(pad, sink);
-    gst_object_unref(sink);
-}
-
-void WebRtcPeer::onDecodedPad(GstElement *, GstPad *pad, gpointer data)
-{
-    auto *self = static_cast<WebRtcPeer *>(data);
-    GstCaps *caps = gst_pad_get_current_caps(pad);
-    if (!caps)
-        caps = gst_pad_query_caps(pad, nullptr);
-    const char *name = gst_structure_get_name(gst_caps_get_structure(caps, 0));
-    const bool video = g_str_has_prefix(name, "video/");
-    const bool audio = g_str_has_prefix(name, "audio/");
-    gst_caps_unref(caps);
-    if (video)
-        self->linkVideo(pad);
-    else if (audio)
-        self->linkAudio(pad);
-}
-
-void WebRtcPeer::linkVideo(GstPad *pad)
-{
-    GstElement *convert = make("videoconvert");
-    GstElement *tee = make("tee");
-    GstElement *queue = make("queue");
-    GstElement *sink = make("fakesink");
-    g_object_set(tee, "allow-not-linked", TRUE, nullptr);
-    g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
-    gst_bin_add_many(GST_BIN(m_pipeline), convert, tee, queue, sink, nullptr);
-    gst_element_link_many(convert, tee, queue, sink, nullptr);
-    for (GstElement *element : {sink, queue, tee, convert})
-        gst_element_sync_state_with_parent(element);
-    GstPad *input = gst_element_get_static_pad(convert, "sink");
-    gst_pad_add_probe(input, GST_PAD_PROBE_TYPE_BUFFER, onVideoBuffer, this, nullptr);
-    gst_pad_link(pad, input);
-    gst_object_unref(input);
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_videoTee = tee;
-    if (m_window)
-        addDisplayBranch();
-}
-
-void WebRtcPeer::linkAudio(GstPad *pad)
-{
-    GstElement *convert = make("audioconvert");
-    GstElement *filter = make("capsfilter");
-    GstElement *sink = make("fakesink");
-    GstCaps *caps = gst_caps_from_string("audio/x-raw,format=S16LE");
-    g_object_set(filter, "caps", caps, nullptr);
-    gst_caps_unref(caps);
-    g_object_set(sink, "sync", FALSE, "async", FALSE, nullptr);
-    gst_bin_add_many(GST_BIN(m_pipeline), convert, filter, sink, nullptr);
-    gst_element_link_many(convert, filter, sink, nullptr);
-    for (GstElement *element : {sink, filter, convert})
-        gst_element_sync_state_with_parent(element);
-    GstPad *input = gst_element_get_static_pad(sink, "sink");
-    gst_pad_add_probe(input, GST_PAD_PROBE_TYPE_BUFFER, onAudioBuffer, this, nullptr);
-    gst_object_unref(input);
-    GstPad *convertInput = gst_element_get_static_pad(convert, "sink");
-    gst_pad_link(pad, convertInput);
-    gst_object_unref(convertInput);
+    WebRtcPeer *self = fromCallback(data);
+    if (GST_PAD_DIRECTION(pad) == GST_PAD_SRC && !self->m_stopped)
+        self->m_tap.decode(self->m_pipeline, pad);
 }
 
 void WebRtcPeer::setWindow(unsigned long window)
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_window = window;
-    if (m_display) {
-        // A running sink takes a new window at once; no window keeps the last one.
-        if (window)
-            gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(m_display), window);
-        return;
-    }
-    if (m_videoTee && window)
-        addDisplayBranch();
-}
-
-// Fit: the picture scaled to the window with its aspect ratio kept, borders
-// filling the rest. Called with m_mutex held.
-void WebRtcPeer::addDisplayBranch()
-{
-    int width = kWidth;
-    int height = kHeight;
-    if (!windowSize(m_window, width, height))
-        return;
-    GstElement *queue = make("queue");
-    GstElement *scale = make("videoscale");
-    GstElement *filter = make("capsfilter");
-    GstElement *convert = make("videoconvert");
-    GstElement *sink = make("ximagesink");
-    if (!sink) {
-        for (GstElement *element : {queue, scale, filter, convert})
-            if (element)
-                gst_object_unref(element);
-        return;
-    }
-    g_object_set(queue, "leaky", 2, "max-size-buffers", 2u, nullptr);
-    GstCaps *caps = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, width, "height", G_TYPE_INT, height,
-                                        "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
-    g_object_set(filter, "caps", caps, nullptr);
-    gst_caps_unref(caps);
-    g_object_set(sink, "sync", FALSE, "handle-events", FALSE, nullptr);
-    gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink), m_window);
-    gst_bin_add_many(GST_BIN(m_pipeline), queue, scale, filter, convert, sink, nullptr);
-    gst_element_link_many(queue, scale, filter, convert, sink, nullptr);
-    for (GstElement *element : {sink, convert, filter, scale, queue})
-        gst_element_sync_state_with_parent(element);
-    GstPad *teePad = gst_element_request_pad_simple(m_videoTee, "src_%u");
-    GstPad *input = gst_element_get_static_pad(queue, "sink");
-    gst_pad_link(teePad, input);
-    gst_object_unref(input);
-    gst_object_unref(teePad);
-    m_display = sink;
-}
-
-GstPadProbeReturn WebRtcPeer::onVideoBuffer(GstPad *pad, GstPadProbeInfo *, gpointer data)
-{
-    auto *self = static_cast<WebRtcPeer *>(data);
-    if (self->m_videoFrames++ == 0) {
-        int width = kWidth;
-        int height = kHeight;
-        if (GstCaps *caps = gst_pad_get_current_caps(pad)) {
-            const GstStructure *structure = gst_caps_get_structure(caps, 0);
-            gst_structure_get_int(structure, "width", &width);
-            gst_structure_get_int(structure, "height", &height);
-            gst_caps_unref(caps);
-        }
-        self->m_width = width;
-        self->m_height = height;
-        if (self->m_callbacks.firstVideoFrame && !self->m_stopped)
-            self->m_callbacks.firstVideoFrame(width, height);
-    }
-    return GST_PAD_PROBE_OK;
-}
-
-GstPadProbeReturn WebRtcPeer::onAudioBuffer(GstPad *, GstPadProbeInfo *info, gpointer data)
-{
-    auto *self = static_cast<WebRtcPeer *>(data);
-    if (!self->m_audioSeen.exchange(true) && self->m_callbacks.firstAudioFrame && !self->m_stopped)
-        self->m_callbacks.firstAudioFrame();
-    if (self->m_role != Role::Subscriber)
-        return GST_PAD_PROBE_OK;
-    // The loudest sample of the buffer, on the 0 to 255 scale of volume reports.
-    GstBuffer *buffer = GST_PAD_PROBE_INFO_BUFFER(info);
-    GstMapInfo map;
-    if (buffer && gst_buffer_map(buffer, &map, GST_MAP_READ)) {
-        int peak = 0;
-        const auto *samples = reinterpret_cast<const int16_t *>(map.data);
-        for (gsize i = 0; i < map.size / 2; ++i)
-            peak = std::max(peak, std::abs(static_cast<int>(samples[i])));
-        self->m_audioLevel = peak * 255 / 32768;
-        gst_buffer_unmap(buffer, &map);
-    }
-    return GST_PAD_PROBE_OK;
+    m_tap.setWindow(window);
 }
 
 GstBusSyncReply WebRtcPeer::onBusMessage(GstBus *, GstMessage *message, gpointer data)
 {
-    auto *self = static_cast<WebRtcPeer *>(data);
+    WebRtcPeer *self = fromCallback(data);
     if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_ERROR && self->m_callbacks.error && !self->m_stopped) {
         GError *error = nullptr;
         gst_message_parse_error(message, &error, nullptr);
@@ -475,95 +371,15 @@ GstBusSyncReply WebRtcPeer::onBusMessage(GstBus *, GstMessage *message, gpointer
 WebRtcPeer::Stats WebRtcPeer::stats(int timeoutMs)
 {
     Stats stats;
-    stats.videoFrames = m_videoFrames;
-    stats.audioLevel = m_audioLevel;
-    stats.width = m_width;
-    stats.height = m_height;
-    if (!m_webrtc || m_stopped)
-        return stats;
-    auto state = std::make_shared<PromiseReply>();
-    GstPromise *promise = gst_promise_new_with_change_func(
-        PromiseReply::onChange, new std::shared_ptr<PromiseReply>(state), PromiseReply::release);
-    g_signal_emit_by_name(m_webrtc, "get-stats", nullptr, promise);
-    gst_promise_unref(promise);
-    std::unique_lock<std::mutex> lock(state->mutex);
-    state->done.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return state->answered; });
-    if (state->reply)
-        readStats(state->reply, stats);
+    stats.videoFrames = m_tap.videoFrames();
+    stats.audioLevel = m_tap.audioLevel();
+    stats.width = m_tap.width();
+    stats.height = m_tap.height();
+    if (GstElement *webrtc = webrtcRef()) {
+        WebRtcStats::read(webrtc, timeoutMs, stats);
+        gst_object_unref(webrtc);
+    }
     return stats;
-}
-
-namespace {
-
-uint64_t readCount(const GstStructure *structure, const char *field)
-{
-    guint64 value = 0;
-    return gst_structure_get_uint64(structure, field, &value) ? value : 0;
-}
-
-// webrtcbin 1.22 labels every stream "audio"; the RTP clock rate (90 kHz for
-// video) tells them apart.
-bool isVideo(const GstStructure *stream)
-{
-    GstStructure *source = nullptr;
-    gint clockRate = 0;
-    if (gst_structure_get(stream, "gst-rtpsource-stats", GST_TYPE_STRUCTURE, &source, nullptr) && source) {
-        gst_structure_get_int(source, "clock-rate", &clockRate);
-        gst_structure_free(source);
-    }
-    return clockRate == 90000;
-}
-
-// Received bytes, from the source's own count where the stream's is not kept.
-uint64_t receivedBytes(const GstStructure *stream)
-{
-    uint64_t bytes = readCount(stream, "bytes-received");
-    GstStructure *source = nullptr;
-    if (!bytes && gst_structure_get(stream, "gst-rtpsource-stats", GST_TYPE_STRUCTURE, &source, nullptr) && source) {
-        bytes = readCount(source, "octets-received");
-        gst_structure_free(source);
-    }
-    return bytes;
-}
-
-gboolean addStream(GQuark, const GValue *value, gpointer data)
-{
-    if (!GST_VALUE_HOLDS_STRUCTURE(value))
-        return TRUE;
-    const GstStructure *stream = gst_value_get_structure(value);
-    auto &stats = *static_cast<WebRtcPeer::Stats *>(data);
-    const char *name = gst_structure_get_name(stream);
-    if (g_str_equal(name, "outbound-rtp")) {
-        (isVideo(stream) ? stats.videoBytes : stats.audioBytes) += readCount(stream, "bytes-sent");
-    } else if (g_str_equal(name, "inbound-rtp")) {
-        (isVideo(stream) ? stats.videoBytes : stats.audioBytes) += receivedBytes(stream);
-        gint64 lost = 0;
-        if (gst_structure_get_int64(stream, "packets-lost", &lost))
-            stats.packetsLost += std::max<gint64>(0, lost);
-        double jitter = 0;
-        if (gst_structure_get_double(stream, "jitter", &jitter))
-            stats.jitterSeconds = std::max(stats.jitterSeconds, jitter);
-    } else if (g_str_equal(name, "remote-inbound-rtp")) {
-        double roundTrip = 0;
-        if (gst_structure_get_double(stream, "round-trip-time", &roundTrip))
-            stats.roundTripSeconds = std::max(stats.roundTripSeconds, roundTrip);
-        gint64 lost = 0;
-        if (gst_structure_get_int64(stream, "packets-lost", &lost))
-            stats.packetsLost += std::max<gint64>(0, lost);
-    }
-    return TRUE;
-}
-
-} // namespace
-
-void WebRtcPeer::readStats(const GstStructure *report, Stats &stats) const
-{
-    if (std::getenv("VENDOR_RTC_JANUS_DUMP_STATS")) {
-        gchar *text = gst_structure_to_string(report);
-        g_printerr("%s\n", text);
-        g_free(text);
-    }
-    gst_structure_foreach(report, addStream, &stats);
 }
 
 void WebRtcPeer::stop()
@@ -576,15 +392,104 @@ void WebRtcPeer::stop()
         gst_bus_set_sync_handler(bus, nullptr, nullptr, nullptr);
         gst_object_unref(bus);
     }
-    if (m_webrtc)
-        gst_object_unref(m_webrtc);
-    if (m_pipeline)
-        gst_object_unref(m_pipeline);
-    m_webrtc = nullptr;
-    m_pipeline = nullptr;
+    GstElement *webrtc = nullptr;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        webrtc = m_webrtc;
+        m_webrtc = nullptr;
+        for (GstElement **source : {&m_videoSource, &m_audioSource})
+            g_clear_pointer(source, gst_object_unref);
+        for (GstCaps **caps : {&m_videoCaps, &m_audioCaps})
+            g_clear_pointer(caps, gst_caps_unref);
+    }
+    m_tap.forgetBranches();
+    if (webrtc)
+        gst_object_unref(webrtc);
+}
+
+GstElement *WebRtcPeer::sourceRef(GstElement *const &source) const
+{
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_videoTee = nullptr;
-    m_display = nullptr;
+    return source ? GST_ELEMENT(gst_object_ref(source)) : nullptr;
+}
+
+void WebRtcPeer::setCaps(GstElement *source, GstCaps *&current, GstCaps *caps)
+{
+    if (current && gst_caps_is_equal(current, caps)) {
+        gst_caps_unref(caps);
+        return;
+    }
+    g_object_set(source, "caps", caps, nullptr);
+    if (current)
+        gst_caps_unref(current);
+    current = caps;
+}
+
+bool WebRtcPeer::pushVideo(const ExternalVideoFrame &frame)
+{
+    GstVideoInfo info;
+    if (!gst_video_info_set_format(&info, gstFormat(frame.format), frame.width, frame.height))
+        return false;
+    GstElement *source = sourceRef(m_videoSource);
+    if (!source)
+        return false;
+    GstBuffer *buffer = copyVideo(frame, info);
+    guint64 queued = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        GstCaps *caps = gst_video_info_to_caps(&info);
+        gst_caps_set_simple(caps, "framerate", GST_TYPE_FRACTION, 30, 1, nullptr);
+        setCaps(source, m_videoCaps, caps);
+        g_object_get(source, "current-level-buffers", &queued, nullptr);
+    }
+    guint64 limit = 0;
+    g_object_get(source, "max-buffers", &limit, nullptr);
+    GstFlowReturn flow = GST_FLOW_OK;
+    if (buffer)
+        g_signal_emit_by_name(source, "push-buffer", buffer, &flow);
+    if (buffer)
+        gst_buffer_unref(buffer);
+    gst_object_unref(source);
+    return queued >= limit;
+}
+
+void WebRtcPeer::pushAudio(const AudioFrame &frame)
+{
+    GstElement *source = sourceRef(m_audioSource);
+    if (!source)
+        return;
+    const gsize size = static_cast<gsize>(frame.samplesPerChannel) * frame.channels * sizeof(gint16);
+    GstBuffer *buffer = gst_buffer_new_memdup(frame.buffer, size);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        setCaps(source, m_audioCaps,
+                gst_caps_new_simple("audio/x-raw", "format", G_TYPE_STRING, "S16LE", "layout", G_TYPE_STRING,
+                                    "interleaved", "rate", G_TYPE_INT, frame.samplesPerSec, "channels", G_TYPE_INT,
+                                    frame.channels, nullptr));
+    }
+    GstFlowReturn flow = GST_FLOW_OK;
+    g_signal_emit_by_name(source, "push-buffer", buffer, &flow);
+    gst_buffer_unref(buffer);
+    gst_object_unref(source);
+}
+
+void WebRtcPeer::handOver()
+{
+    m_tap.handOver();
+    handOverToCallbacks(this);
+}
+
+WebRtcPeer *WebRtcPeer::fromCallback(gpointer data)
+{
+    return takeOverInCallback<WebRtcPeer>(data);
+}
+
+// Statistics and answers run on other threads than stop(): each holds its own
+// reference to webrtcbin for as long as it uses it.
+GstElement *WebRtcPeer::webrtcRef() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_webrtc && !m_stopped ? GST_ELEMENT(gst_object_ref(m_webrtc)) : nullptr;
 }
 
 } // namespace rtc

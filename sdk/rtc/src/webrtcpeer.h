@@ -8,6 +8,9 @@
 
 #include <gst/gst.h>
 
+#include "mediatap.h"
+#include "vendor/rtc/rtcbase.h"
+
 namespace vendor {
 namespace rtc {
 
@@ -46,8 +49,17 @@ public:
         int height = 0;
     };
 
+    // How an external publisher encodes its video; a key frame goes out at
+    // least every two seconds of frames.
+    struct Encoding
+    {
+        int bitrateKbps = 1500;
+        int frameRate = 30;
+    };
+
     // camera: a V4L2 device to publish from; empty sends the test picture.
-    WebRtcPeer(Role role, Callbacks callbacks, std::string camera = {});
+    // external: a publisher sends what pushVideo and pushAudio are given instead.
+    WebRtcPeer(Role role, Callbacks callbacks, std::string camera, bool external, Encoding encoding);
     ~WebRtcPeer();
 
     WebRtcPeer(const WebRtcPeer &) = delete;
@@ -62,12 +74,18 @@ public:
     void addRemoteCandidate(unsigned mlineIndex, const std::string &candidate);
     // Draws the decoded video into this X11 window (0: nowhere).
     void setWindow(unsigned long window);
+    // An external publisher's frames, copied before the call returns; it
+    // never waits for the encoder. True when the frame displaced an older
+    // one the encoder had not taken yet (which is then lost).
+    bool pushVideo(const ExternalVideoFrame &frame);
+    void pushAudio(const AudioFrame &frame);
     // Waits at most timeoutMs for webrtcbin's statistics.
     Stats stats(int timeoutMs);
     void stop();
 
-    // Whether GStreamer has every element the peers use; names the first missing one.
-    static bool available(std::string &missing);
+    // Starts GStreamer once; whether it has every element the peers use
+    // (the first missing one is logged).
+    static bool available();
 
 private:
     static void onNegotiationNeeded(GstElement *webrtc, gpointer self);
@@ -75,36 +93,45 @@ private:
     static void onGatheringState(GstElement *webrtc, GParamSpec *, gpointer self);
     static void onConnectionState(GstElement *webrtc, GParamSpec *, gpointer self);
     static void onIncomingPad(GstElement *webrtc, GstPad *pad, gpointer self);
-    static void onDecodedPad(GstElement *decodebin, GstPad *pad, gpointer self);
     static void onDescriptionCreated(GstPromise *promise, gpointer self);
-    static GstPadProbeReturn onVideoBuffer(GstPad *pad, GstPadProbeInfo *info, gpointer self);
-    static GstPadProbeReturn onAudioBuffer(GstPad *pad, GstPadProbeInfo *info, gpointer self);
     static GstBusSyncReply onBusMessage(GstBus *bus, GstMessage *message, gpointer self);
 
     bool buildPublisher(std::string &error);
+    std::string publisherDescription() const;
+    // A new reference to one of an external publisher's sources, or null.
+    GstElement *sourceRef(GstElement *const &source) const;
+    // Gives source these caps unless it has them already (m_mutex held).
+    static void setCaps(GstElement *source, GstCaps *&current, GstCaps *caps);
     bool buildSubscriber(std::string &error);
-    void linkVideo(GstPad *pad);
-    void linkAudio(GstPad *pad);
-    void addDisplayBranch();
-    void readStats(const GstStructure *report, Stats &stats) const;
+    GstElement *webrtcRef() const; // a new reference, or null once stopped
+    // What start() wrote is seen by every callback (see threadhandover.h).
+    void handOver();
+    static WebRtcPeer *fromCallback(gpointer data);
 
+    // The peer is used from the engine's control thread (start, descriptions,
+    // candidates, stop), the caller's thread (setWindow), the media thread
+    // (stats) and GStreamer's threads (the callbacks above).
     const Role m_role;
     const Callbacks m_callbacks;
     const std::string m_camera;
+    const bool m_external;
+    const Encoding m_encoding;
+    // Set by start() before the pipeline runs and kept to the destructor:
+    // GStreamer's threads add elements to it without a lock.
     GstElement *m_pipeline = nullptr;
+    mutable std::mutex m_mutex;
+    // Guarded by m_mutex. Set by start() and cleared by stop(); any other
+    // thread takes its own reference through webrtcRef().
     GstElement *m_webrtc = nullptr;
+    // Guarded by m_mutex: an external publisher's sources and the caps last given to them.
+    GstElement *m_videoSource = nullptr;
+    GstElement *m_audioSource = nullptr;
+    GstCaps *m_videoCaps = nullptr;
+    GstCaps *m_audioCaps = nullptr;
 
-    mutable std::mutex m_mutex; // guards the decoded-video branch and the window
-    GstElement *m_videoTee = nullptr;
-    GstElement *m_display = nullptr;
-    unsigned long m_window = 0;
-
+    // Set by stop(), read by GStreamer's threads before each callback.
     std::atomic<bool> m_stopped{false};
-    std::atomic<uint64_t> m_videoFrames{0};
-    std::atomic<bool> m_audioSeen{false};
-    std::atomic<int> m_audioLevel{0};
-    std::atomic<int> m_width{0};
-    std::atomic<int> m_height{0};
+    MediaTap m_tap;
 };
 
 } // namespace rtc

@@ -41,6 +41,29 @@ public:
     // Draws the remote user's video into canvas.view; a null view stops it.
     virtual int setupRemoteVideo(const VideoCanvas &canvas) = 0;
 
+    // A broadcaster with an external source sends the frames its caller
+    // pushes instead of the test picture or a camera. Turned on or off
+    // outside a channel only. Engines without external sources answer
+    // -ERR_NOT_SUPPORTED.
+    virtual int setExternalVideoSource(bool enable)
+    {
+        (void)enable;
+        return -ERR_NOT_SUPPORTED;
+    }
+    // Neither push waits for the network or the encoder: a frame that cannot
+    // be taken at once is dropped and counted. Frames pushed outside a
+    // channel are dropped too. Safe from any thread.
+    virtual int pushVideoFrame(const ExternalVideoFrame &frame)
+    {
+        (void)frame;
+        return -ERR_NOT_SUPPORTED;
+    }
+    virtual int pushAudioFrame(const AudioFrame &frame)
+    {
+        (void)frame;
+        return -ERR_NOT_SUPPORTED;
+    }
+
 protected:
     virtual ~IRtcEngine() = default;
 };
@@ -49,4 +72,8 @@ protected:
 } // namespace vendor
 
 // Creates a new engine; the caller gives it back with IRtcEngine::release.
+// The environment's VENDOR_RTC_ENGINE chooses which.
 extern "C" VENDOR_RTC_API vendor::rtc::IRtcEngine *createRtcEngine();
+// The engine of that name ("janus" or "sim"); null or another name chooses
+// as createRtcEngine does.
+extern "C" VENDOR_RTC_API vendor::rtc::IRtcEngine *createRtcEngineNamed(const char *name);

@@ -131,6 +131,10 @@ struct LocalVideoStats
     int sentBitrate;
     int sentFrameRate;
     int targetFrameRate;
+    // Since the external video source was turned on; frames dropped are those
+    // the engine could not send (not joined, out of order, or the encoder lagging).
+    unsigned int sentFrames = 0;
+    unsigned int droppedFrames = 0;
 };
 
 struct RemoteVideoStats
@@ -141,6 +145,37 @@ struct RemoteVideoStats
     int height;
     int receivedBitrate;
     int rendererOutputFrameRate;
+};
+
+// Of fixed width, so that a value the engine does not know is refused rather than undefined.
+enum VIDEO_PIXEL_FORMAT : int {
+    VIDEO_PIXEL_I420 = 1, // three planes: Y, then U and V at half width and height
+    VIDEO_PIXEL_BGRA = 2, // one plane, four bytes a pixel
+    VIDEO_PIXEL_NV12 = 8, // two planes: Y, then interleaved UV at half height
+};
+
+// A picture made by the caller. The planes follow each other in buffer, each
+// row `stride` bytes long (0: as long as the pixels need), the chroma rows
+// of I420 half as long as the luma rows. The engine copies what it needs
+// before the push returns.
+struct ExternalVideoFrame
+{
+    VIDEO_PIXEL_FORMAT format;
+    const void *buffer;
+    int width;
+    int height;
+    int stride;
+    long long timestampMs; // in the caller's clock; must grow from frame to frame
+};
+
+// Interleaved signed 16-bit PCM.
+struct AudioFrame
+{
+    const void *buffer;
+    int samplesPerChannel;
+    int channels; // 1 or 2
+    int samplesPerSec;
+    long long timestampMs; // in the caller's clock
 };
 
 struct VideoCanvas
