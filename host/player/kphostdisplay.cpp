@@ -1,9 +1,8 @@
 #include "kphostdisplay.h"
 
-#include "kphosthotkeys.h"
 #include "kpobsext.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTabletEvent>
@@ -43,6 +42,22 @@ int32_t buttonType(Qt::MouseButton button)
     case Qt::RightButton: return MOUSE_RIGHT;
     default: return MOUSE_LEFT;
     }
+}
+
+// X reports the modifiers held before a key event: a modifier's own press
+// comes without its bit and its release with it. Sources get the state that
+// follows the event, so a board knows Shift is up once it is released.
+Qt::KeyboardModifiers modifiersAfter(const QKeyEvent *event, bool up)
+{
+    Qt::KeyboardModifiers modifiers = event->modifiers();
+    Qt::KeyboardModifier own = Qt::NoModifier;
+    switch (event->key()) {
+    case Qt::Key_Shift: own = Qt::ShiftModifier; break;
+    case Qt::Key_Control: own = Qt::ControlModifier; break;
+    case Qt::Key_Alt: own = Qt::AltModifier; break;
+    default: return modifiers;
+    }
+    return up ? modifiers & ~own : modifiers | own;
 }
 
 // The canvas scaled into an area, centred, keeping its aspect.
@@ -115,6 +130,7 @@ KPHostDisplay::KPHostDisplay(obs_scene_t *scene, QWidget *parent) : QWidget(pare
     m_resizeTimer.setSingleShot(true);
     m_resizeTimer.setInterval(100);
     connect(&m_resizeTimer, &QTimer::timeout, this, &KPHostDisplay::recreateDisplay);
+    qApp->installEventFilter(this);
 }
 
 KPHostDisplay::~KPHostDisplay()
@@ -241,6 +257,18 @@ QPointF KPHostDisplay::toSource(obs_source_t *source, const QPointF &widgetPoint
     return QPointF(local.x, local.y);
 }
 
+double KPHostDisplay::sourceScale(obs_source_t *source) const
+{
+    const double canvas = canvasRect().width() / std::max(1, canvasSize().width());
+    ItemSearch item{source};
+    obs_scene_enum_items(m_scene, &findItem, &item);
+    if (!item.item)
+        return canvas;
+    matrix4 transform;
+    obs_sceneitem_get_draw_transform(item.item, &transform);
+    return canvas * std::hypot(transform.x.x, transform.x.y);
+}
+
 obs_source_t *KPHostDisplay::sourceAt(const QPointF &widgetPoint) const
 {
     if (!canvasRect().contains(widgetPoint))
@@ -289,8 +317,12 @@ void KPHostDisplay::mouseReleaseEvent(QMouseEvent *event)
         return;
     const obs_mouse_event mouse = mouseEvent(m_grabbed, event->localPos(), event->modifiers());
     obs_source_send_mouse_click(m_grabbed, &mouse, buttonType(event->button()), true, 1);
-    if (event->buttons() == Qt::NoButton)
-        m_grabbed = nullptr;
+    if (event->buttons() != Qt::NoButton)
+        return;
+    m_grabbed = nullptr;
+    // A drag that ended outside the canvas left it.
+    if (!rect().contains(event->pos()))
+        leave();
 }
 
 void KPHostDisplay::mouseMoveEvent(QMouseEvent *event)
@@ -311,11 +343,34 @@ void KPHostDisplay::mouseMoveEvent(QMouseEvent *event)
 void KPHostDisplay::leaveEvent(QEvent *event)
 {
     QWidget::leaveEvent(event);
-    if (m_hovered && !m_grabbed) {
-        const obs_mouse_event leave = mouseEvent(m_hovered, mapFromGlobal(QCursor::pos()), Qt::NoModifier);
-        obs_source_send_mouse_move(m_hovered, &leave, true);
-        m_hovered = nullptr;
-    }
+    if (!m_grabbed)
+        leave();
+}
+
+void KPHostDisplay::leave()
+{
+    if (!m_hovered)
+        return;
+    const obs_mouse_event event = mouseEvent(m_hovered, mapFromGlobal(QCursor::pos()), Qt::NoModifier);
+    obs_source_send_mouse_move(m_hovered, &event, true);
+    m_hovered = nullptr;
+}
+
+void KPHostDisplay::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    leave();
+}
+
+// A native window does not always hear of a pointer that moves straight
+// onto a neighbouring widget (a dock): a move seen anywhere else ends the
+// hover as well.
+bool KPHostDisplay::eventFilter(QObject *watched, QEvent *event)
+{
+    if (m_hovered && !m_grabbed && watched != this && watched->isWidgetType()
+        && (event->type() == QEvent::MouseMove || event->type() == QEvent::Enter))
+        leave();
+    return QWidget::eventFilter(watched, event);
 }
 
 void KPHostDisplay::wheelEvent(QWheelEvent *event)
@@ -329,6 +384,13 @@ void KPHostDisplay::wheelEvent(QWheelEvent *event)
 
 bool KPHostDisplay::event(QEvent *event)
 {
+    // A text box being typed into takes every key, the studio's keys too.
+    if (event->type() == QEvent::ShortcutOverride && typingIntoSource()) {
+        event->accept();
+        return true;
+    }
+    if (event->type() == QEvent::WindowDeactivate)
+        leave();
     // Tab belongs to the source being typed into, not to widget focus.
     if (event->type() == QEvent::KeyPress) {
         auto *key = static_cast<QKeyEvent *>(event);
@@ -346,7 +408,7 @@ void KPHostDisplay::sendKey(QKeyEvent *event, bool up)
         return;
     QByteArray text = event->text().toUtf8();
     obs_key_event key = {};
-    key.modifiers = interactModifiers(event->modifiers());
+    key.modifiers = interactModifiers(modifiersAfter(event, up));
     key.text = text.data();
     key.native_modifiers = event->nativeModifiers();
     key.native_scancode = event->nativeScanCode();
@@ -354,37 +416,22 @@ void KPHostDisplay::sendKey(QKeyEvent *event, bool up)
     obs_source_send_key_click(m_focused, &key, up);
 }
 
-// Page Down, Page Up, Home and End over a slideshow fire its slide keys, as
-// a presenter's clicker does; they do not reach the focused source.
-bool KPHostDisplay::slideKey(QKeyEvent *event, bool up)
-{
-    const char *name = nullptr;
-    switch (event->key()) {
-    case Qt::Key_PageDown: name = "kp_ss_hotkey_next"; break;
-    case Qt::Key_PageUp: name = "kp_ss_hotkey_previous"; break;
-    case Qt::Key_Home: name = "kp_ss_hotkey_first"; break;
-    case Qt::Key_End: name = "kp_ss_hotkey_last"; break;
-    default: return false;
-    }
-    obs_source_t *source = m_hovered ? m_hovered.Get() : sourceAt(mapFromGlobal(QCursor::pos()));
-    const obs_hotkey_id id = KPHostHotkeys::find(source, QString::fromLatin1(name));
-    if (id == OBS_INVALID_HOTKEY_ID)
-        return false;
-    if (!event->isAutoRepeat())
-        KPHostHotkeys::fire(id, !up);
-    return true;
-}
-
 void KPHostDisplay::keyPressEvent(QKeyEvent *event)
 {
-    if (!slideKey(event, false))
-        sendKey(event, false);
+    sendKey(event, false);
 }
 
 void KPHostDisplay::keyReleaseEvent(QKeyEvent *event)
 {
-    if (!slideKey(event, true))
-        sendKey(event, true);
+    sendKey(event, true);
+}
+
+bool KPHostDisplay::typingIntoSource() const
+{
+    if (!m_focused)
+        return false;
+    // The host keeps the status record; it is not released here.
+    return obs_data_get_bool(kp_obs_get_source_status(m_focused), "kp_wb_text_item_editing");
 }
 
 void KPHostDisplay::focusInEvent(QFocusEvent *event)

@@ -33,6 +33,13 @@ public:
     QRectF canvasRect() const;
     // The canvas size libobs renders.
     static QSize canvasSize();
+    // Widget pixels per pixel of the source, as its scene item shows it.
+    double sourceScale(obs_source_t *source) const;
+    // The source under the pointer, null when the pointer is elsewhere.
+    obs_source_t *hoveredSource() const { return m_hovered; }
+    // True while the focused source has a text box being typed into, which
+    // then takes every key.
+    bool typingIntoSource() const;
 
 signals:
     void focusedSourceChanged();
@@ -53,6 +60,8 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
     void focusOutEvent(QFocusEvent *event) override;
     void tabletEvent(QTabletEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // The topmost visible interactive source under a widget point.
@@ -63,7 +72,8 @@ private:
     obs_mouse_event mouseEvent(obs_source_t *source, const QPointF &widgetPoint, Qt::KeyboardModifiers modifiers) const;
     void press(QMouseEvent *event, uint32_t clicks);
     void sendKey(QKeyEvent *event, bool up);
-    bool slideKey(QKeyEvent *event, bool up);
+    // The hovered source gets its mouse-leave and is hovered no longer.
+    void leave();
     void createDisplay();
     void destroyDisplay();
     void recreateDisplay();

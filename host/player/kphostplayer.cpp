@@ -1,5 +1,6 @@
 #include "kphostplayer.h"
 
+#include "kpfilereader.h"
 #include "kphosthotkeys.h"
 #include "kphostscript.h"
 #include "kpscenefile.h"
@@ -119,12 +120,14 @@ void KPHostPlayer::runStep(const QJsonObject &step)
         {"stats", &KPHostPlayer::stats},
         {"button", &KPHostPlayer::button},   {"save_scene", &KPHostPlayer::saveScene},
         {"load_scene", &KPHostPlayer::loadScene}, {"render_output", &KPHostPlayer::renderOutput},
+        {"start_output", &KPHostPlayer::startOutput}, {"stop_output", &KPHostPlayer::stopOutput},
     };
     (this->*steps.value(KPHostScript::text(step, "do")))(step);
 }
 
 void KPHostPlayer::releaseAll()
 {
+    m_outputs.releaseAll();
     for (Entry &entry : m_sources) {
         m_runtime.removeFromOutput(m_runtime.itemOf(entry.source));
         obs_source_release(entry.source);
@@ -277,10 +280,10 @@ void KPHostPlayer::save(const QJsonObject &step)
 void KPHostPlayer::load(const QJsonObject &step)
 {
     const QString from = KPHostScript::text(step, "from");
-    QFile file(from);
-    if (!file.open(QIODevice::ReadOnly))
-        throw KPStepError(QStringLiteral("cannot read %1").arg(from));
-    const QByteArray json = file.readAll();
+    QByteArray json;
+    QString reason;
+    if (!KPFileReader::read(from, &json, &reason))
+        throw KPStepError(QStringLiteral("cannot read %1: %2").arg(from, reason));
     // libobs takes any JSON value and reads a top-level array as an empty record.
     if (!QJsonDocument::fromJson(json).isObject())
         throw KPStepError(QStringLiteral("%1 is not a settings record (a JSON object)").arg(from));
@@ -415,4 +418,16 @@ void KPHostPlayer::button(const QJsonObject &step)
             throw KPStepError(QStringLiteral("the export did not finish within %1 ms").arg(bound));
         QThread::msleep(10);
     }
+}
+
+// Waits until the output is live: a minute bounds joining a server on a busy machine.
+void KPHostPlayer::startOutput(const QJsonObject &step)
+{
+    OBSDataAutoRelease settings = settingsFrom(step);
+    m_outputs.start(KPHostScript::text(step, "name"), KPHostScript::text(step, "type"), settings, 60000);
+}
+
+void KPHostPlayer::stopOutput(const QJsonObject &step)
+{
+    m_outputs.stop(KPHostScript::text(step, "name"));
 }

@@ -9,6 +9,8 @@
 
 #include <obs.h>
 
+#include "kphostoutputs.h"
+
 class KPHostScript;
 class KPObsRuntime;
 
@@ -23,7 +25,8 @@ public:
 
     // Runs every step in order; stops at the first failing one and describes it.
     bool play(const KPHostScript &script, QString *error);
-    // Takes every source off the output and releases it.
+    // Stops and releases every output started, then takes every source off
+    // the canvas and releases it.
     void releaseAll();
 
 private:
@@ -62,6 +65,8 @@ private:
     void saveScene(const QJsonObject &step);
     void loadScene(const QJsonObject &step);
     void renderOutput(const QJsonObject &step);
+    void startOutput(const QJsonObject &step);
+    void stopOutput(const QJsonObject &step);
 
     obs_source_t *createSource(const QString &name, const QString &type, obs_data_t *settings);
     Entry &entryFor(const QJsonObject &step);
@@ -72,4 +77,5 @@ private:
 
     KPObsRuntime &m_runtime;
     QMap<QString, Entry> m_sources;
+    KPHostOutputs m_outputs;
 };

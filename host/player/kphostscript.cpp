@@ -1,5 +1,7 @@
 #include "kphostscript.h"
 
+#include "kpfilereader.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QMap>
@@ -54,6 +56,8 @@ const Rules &stepRules()
         {"save_scene", {{"out", Kind::String, true}}},
         {"load_scene", {{"from", Kind::String, true}}},
         {"render_output", {{"out", Kind::String, true}}},
+        {"start_output", {{"name", Kind::String, true}, {"type", Kind::String, true}, {"settings", Kind::Object, false}}},
+        {"stop_output", {{"name", Kind::String, true}}},
     };
     return rules;
 }
@@ -145,12 +149,13 @@ void KPHostScript::checkStep(const QJsonObject &step)
 
 bool KPHostScript::load(const QString &path, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read script %1").arg(path);
+    QByteArray json;
+    QString reason;
+    if (!KPFileReader::read(path, &json, &reason)) {
+        *error = QStringLiteral("cannot read script %1: %2").arg(path, reason);
         return false;
     }
-    return parse(file.readAll(), path, error);
+    return parse(json, path, error);
 }
 
 bool KPHostScript::parse(const QByteArray &json, const QString &path, QString *error)

@@ -7,6 +7,7 @@
 
 #include <QObject>
 
+class KPHostRecovery;
 class KPHostViewer;
 class KPObsRuntime;
 class KPPropertySheet;
@@ -21,9 +22,22 @@ public:
     KPPropertySheet *sheet() const { return m_sheet; }
     KPSourcesPanel *sources() const { return m_sources; }
 
+    // Keeps the recovery copy up to date with the scene, after offering to
+    // reopen what an unclean exit left.
+    void recover(KPHostRecovery &recovery);
+    // Restores the window's and the docks' sizes from the user's settings
+    // and stores them again when the application quits.
+    void rememberLayout();
+    // Closing the window offers to save unsaved changes first.
+    void askBeforeClosing();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void followFocus();
     void showMessage(const QString &text);
+    void followNewScene();
 
     KPHostViewer &m_viewer;
     KPPropertySheet *m_sheet;

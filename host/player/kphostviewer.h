@@ -9,6 +9,7 @@
 #include <obs.h>
 
 class KPHostDisplay;
+class KPHostKeys;
 class KPObsRuntime;
 class QAction;
 class QComboBox;
@@ -25,6 +26,9 @@ public:
 
     KPHostDisplay *display() const { return m_display; }
     QAction *undoAction() const { return m_undo; }
+    KPHostKeys *keys() const { return m_keys; }
+    // The tool bar's tool list, for checks against the property sheet.
+    QComboBox *toolBox() const { return m_tool; }
 
     // The focused source's settings after a save, as `kp-host play` writes them.
     bool saveTo(const QString &path);
@@ -39,7 +43,11 @@ private:
     void buildToolBar();
     void addColourSwatches(QToolBar *bar);
     void applyTool();
+    // Fills the tool list from the focused source's own list of tools, so
+    // that the bar and the property sheet offer the same under one name.
+    void listSourceTools();
     void showSourceTool();
+    void showToolCursor(obs_source_t *source, int type);
     void showColour();
     void chooseColour();
     void sendCommand(int number);
@@ -50,9 +58,12 @@ private:
 
     KPObsRuntime &m_runtime;
     KPHostDisplay *m_display;
+    KPHostKeys *m_keys = nullptr;
+    QByteArray m_toolsOf; // the source type the tool list was filled from
     QComboBox *m_tool = nullptr;
     QToolButton *m_colourButton = nullptr;
     QSpinBox *m_size = nullptr;
+    QSpinBox *m_lineWidth = nullptr;
     QAction *m_undo = nullptr;
     QAction *m_hide = nullptr;
     QLabel *m_status = nullptr;

@@ -69,7 +69,9 @@ bool KPObsRuntime::start(const Options &options, QString *error)
         ovi.fps_den = 1;
         ovi.base_width = ovi.output_width = static_cast<uint32_t>(options.width);
         ovi.base_height = ovi.output_height = static_cast<uint32_t>(options.height);
-        ovi.output_format = VIDEO_FORMAT_RGBA;
+        // Outputs take raw frames from libobs's conversion of the canvas:
+        // with RGBA here they were handed empty frames on this system.
+        ovi.output_format = VIDEO_FORMAT_NV12;
         ovi.gpu_conversion = true;
         ovi.colorspace = VIDEO_CS_DEFAULT;
         ovi.range = VIDEO_RANGE_DEFAULT;
@@ -96,12 +98,27 @@ void KPObsRuntime::shutdown()
     m_scene = nullptr;
     if (m_video)
         obs_remove_tick_callback(&KPObsRuntime::onTick, this);
+    drainDestroyQueue();
     obs_shutdown();
     m_started = false;
     m_video = false;
     if (m_display) {
         XCloseDisplay(static_cast<Display *>(m_display));
         m_display = nullptr;
+    }
+}
+
+void KPObsRuntime::drainDestroyQueue()
+{
+    // A source released on the video thread reaches the destroy thread a
+    // task later, and destroying it may release more: two rounds of a
+    // waited no-op behind each queue. (obs_wait_for_destroy_queue was seen
+    // to return false at once here, without waiting.)
+    const auto nothing = [](void *) {};
+    for (int round = 0; round < 2; ++round) {
+        if (m_video)
+            obs_queue_task(OBS_TASK_GRAPHICS, nothing, nullptr, true);
+        obs_queue_task(OBS_TASK_DESTROY, nothing, nullptr, true);
     }
 }
 

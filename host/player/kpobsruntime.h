@@ -31,6 +31,9 @@ public:
     bool start(const Options &options, QString *error);
     // Releases the scene and shuts libobs down. Safe to call twice.
     void shutdown();
+    // Returns once libobs has destroyed every source released so far: its
+    // destroy thread must not run plug-in code after shutdown has begun.
+    void drainDestroyQueue();
     bool isStarted() const { return m_started; }
     bool hasVideo() const { return m_video; }
 

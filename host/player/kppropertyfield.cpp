@@ -70,6 +70,51 @@ void reportRange(KPPropertySheet *sheet, obs_property_t *p, double value, double
                                 .arg(max));
 }
 
+// A spin box that takes a number typed beyond its range and brings it to the
+// nearest end, saying so, rather than refusing the key without a word.
+template <typename Box>
+class ClampingBox : public Box
+{
+public:
+    ClampingBox(KPPropertySheet *sheet, obs_property_t *p) : m_sheet(sheet), m_property(p) {}
+
+    QValidator::State validate(QString &input, int &pos) const override
+    {
+        const QValidator::State state = Box::validate(input, pos);
+        bool number = false;
+        typed(input, &number);
+        return state == QValidator::Invalid && number ? QValidator::Intermediate : state;
+    }
+
+    void fixup(QString &input) const override
+    {
+        bool number = false;
+        const double value = typed(input, &number);
+        if (!number || (value >= Box::minimum() && value <= Box::maximum()))
+            return Box::fixup(input);
+        const auto clamped = value < Box::minimum() ? Box::minimum() : Box::maximum();
+        input = Box::textFromValue(clamped);
+        emit m_sheet->message(QObject::tr("%1: %2 is outside %3 to %4; set to %5")
+                                  .arg(text(obs_property_description(m_property)))
+                                  .arg(value)
+                                  .arg(Box::minimum())
+                                  .arg(Box::maximum())
+                                  .arg(clamped));
+    }
+
+private:
+    double typed(const QString &input, bool *number) const
+    {
+        QString digits = input.trimmed();
+        if (!Box::suffix().isEmpty() && digits.endsWith(Box::suffix().trimmed()))
+            digits.chop(Box::suffix().trimmed().size());
+        return Box::locale().toDouble(digits.trimmed(), number);
+    }
+
+    KPPropertySheet *m_sheet;
+    obs_property_t *m_property;
+};
+
 int decimalsFor(double step)
 {
     return step > 0 ? qBound(0, static_cast<int>(std::ceil(-std::log10(step))), 6) : 2;
@@ -234,7 +279,7 @@ QWidget *KPPropertyField::intField(obs_property_t *p, obs_data_t *settings, KPPr
         QObject::connect(slider, &QSlider::valueChanged, sheet, write);
         return row({slider, label});
     }
-    auto *spin = named(new QSpinBox, p);
+    auto *spin = named(new ClampingBox<QSpinBox>(sheet, p), p);
     spin->setRange(min, max);
     spin->setSingleStep(obs_property_int_step(p));
     spin->setSuffix(suffix);
@@ -267,7 +312,7 @@ QWidget *KPPropertyField::floatField(obs_property_t *p, obs_data_t *settings, KP
         });
         return row({slider, label});
     }
-    auto *spin = named(new QDoubleSpinBox, p);
+    auto *spin = named(new ClampingBox<QDoubleSpinBox>(sheet, p), p);
     spin->setDecimals(decimalsFor(step));
     spin->setRange(min, max);
     spin->setSingleStep(step);
@@ -465,6 +510,9 @@ QWidget *KPPropertyField::editableListField(obs_property_t *p, obs_data_t *setti
 {
     const QByteArray name = nameOf(p);
     auto *list = named(new QListWidget, p);
+    // Long paths scroll inside the list rather than widening the sheet.
+    list->setMinimumWidth(120);
+    list->setSizeAdjustPolicy(QAbstractScrollArea::AdjustIgnored);
     const obs_editable_list_type type = obs_property_editable_list_type(p);
     const QString filter = text(obs_property_editable_list_filter(p));
     const QString folder = text(obs_property_editable_list_default_path(p));

@@ -88,6 +88,9 @@ void KPPropertySheet::rebuild()
     auto *form = new QFormLayout(m_form);
     form->setContentsMargins(0, 0, 0, 0);
     form->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
+    // Each field under its label, at the dock's whole width: long labels
+    // and paths fit without widening the dock.
+    form->setRowWrapPolicy(QFormLayout::WrapAllRows);
     if (!m_properties)
         form->addRow(new QLabel(m_source ? tr("No settings") : tr("No source selected"), m_form));
     else

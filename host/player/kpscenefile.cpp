@@ -1,13 +1,18 @@
 #include "kpscenefile.h"
 
+#include "kpfilereader.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
 #include <QSet>
+#include <QVector>
 
 #include <obs.hpp>
+
+#include <vector>
 
 namespace {
 
@@ -30,20 +35,81 @@ bool saveItem(obs_scene_t *, obs_sceneitem_t *item, void *data)
     return true;
 }
 
+// Whether libobs's list of one kind of type holds this id.
+bool listed(bool (*enumerate)(size_t, const char **), const QString &type)
+{
+    const QByteArray wanted = type.toUtf8();
+    const char *id = nullptr;
+    for (size_t i = 0; enumerate(i, &id); ++i) {
+        if (wanted == id)
+            return true;
+    }
+    return false;
+}
+
+// A scene names types in three places: a source's "id", its "versioned_id"
+// (the one obs_load_source creates) and its filters' ids; filters are loaded
+// by libobs too, recursively. Each must be a type this host allows.
+bool typeAllowed(const QJsonObject &source, bool filter, QString *why)
+{
+    for (const char *key : {"id", "versioned_id"}) {
+        const QJsonValue value = source.value(QLatin1String(key));
+        if (value.isUndefined() && key[0] == 'v')
+            continue;
+        const QString type = value.toString();
+        if (!value.isString() || type.isEmpty()) {
+            *why = QStringLiteral("has no type in \"%1\"").arg(QLatin1String(key));
+            return false;
+        }
+        if (filter ? !KPSceneFile::filterTypeKnown(type) : !KPSceneFile::typeKnown(type)) {
+            *why = QStringLiteral("has the unknown type \"%1\"").arg(type);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool filtersAllowed(const QJsonObject &source, QString *why)
+{
+    const QJsonValue filters = source.value(QStringLiteral("filters"));
+    if (filters.isUndefined())
+        return true;
+    if (!filters.isArray()) {
+        *why = QStringLiteral("has filters that are not a list");
+        return false;
+    }
+    for (const QJsonValue &value : filters.toArray()) {
+        const QJsonObject filter = value.toObject();
+        if (!value.isObject() || !typeAllowed(filter, true, why)) {
+            *why = QStringLiteral("has a filter that %1").arg(value.isObject() ? *why : QStringLiteral("is not a record"));
+            return false;
+        }
+        if (filter.contains(QStringLiteral("filters"))) {
+            *why = QStringLiteral("has a filter with filters of its own");
+            return false;
+        }
+    }
+    return true;
+}
+
 // Everything about the entries that can be checked before one is created.
 bool check(const QJsonArray &entries, QString *error)
 {
+    if (entries.size() > KPSceneFile::kMaxSources) {
+        *error = QStringLiteral("more than %1 sources").arg(KPSceneFile::kMaxSources);
+        return false;
+    }
     QSet<QString> names;
     for (const QJsonValue &value : entries) {
         const QJsonObject source = value.toObject().value(QStringLiteral("source")).toObject();
-        const QString type = source.value(QStringLiteral("id")).toString();
         const QString name = source.value(QStringLiteral("name")).toString();
-        if (name.isEmpty() || type.isEmpty()) {
-            *error = QStringLiteral("a source without a name or type");
+        QString why;
+        if (name.isEmpty()) {
+            *error = QStringLiteral("a source without a name");
             return false;
         }
-        if (!KPSceneFile::typeKnown(type)) {
-            *error = QStringLiteral("source \"%1\" has the unknown type \"%2\"").arg(name, type);
+        if (!typeAllowed(source, false, &why) || !filtersAllowed(source, &why)) {
+            *error = QStringLiteral("source \"%1\" %2").arg(name, why);
             return false;
         }
         OBSSourceAutoRelease existing = obs_get_source_by_name(name.toUtf8().constData());
@@ -54,6 +120,31 @@ bool check(const QJsonArray &entries, QString *error)
         names.insert(name);
     }
     return true;
+}
+
+// Every record as libobs reads it, before anything is created: a text that
+// libobs refuses (a U+0000 in it) fails the whole file.
+bool records(const QJsonArray &entries, std::vector<OBSDataAutoRelease> *data, QString *error)
+{
+    for (const QJsonValue &value : entries) {
+        const QJsonObject source = value.toObject().value(QStringLiteral("source")).toObject();
+        const QByteArray record = QJsonDocument(source).toJson(QJsonDocument::Compact);
+        data->emplace_back(obs_data_create_from_json(record.constData()));
+        if (!data->back()) {
+            *error = QStringLiteral("libobs cannot read source %1 of %2 (a U+0000 in a text?)")
+                         .arg(int(data->size()))
+                         .arg(entries.size());
+            return false;
+        }
+    }
+    return true;
+}
+
+// Takes what a failed open added off the scene again.
+void undoAdded(const QVector<obs_sceneitem_t *> &items)
+{
+    for (obs_sceneitem_t *item : items)
+        obs_sceneitem_remove(item);
 }
 
 } // namespace
@@ -90,45 +181,48 @@ bool KPSceneFile::save(obs_scene_t *scene, const QString &path, QString *error)
 
 bool KPSceneFile::open(obs_scene_t *scene, const QString &path, QStringList *names, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        *error = QStringLiteral("cannot read %1").arg(path);
+    QByteArray json;
+    QString reason;
+    if (!KPFileReader::read(path, &json, &reason)) {
+        *error = QStringLiteral("cannot read %1: %2").arg(path, reason);
         return false;
     }
-    const QByteArray json = file.readAll();
     const QJsonValue sources = QJsonDocument::fromJson(json).object().value(QStringLiteral("sources"));
     if (!isScene(json) || !sources.isArray()) {
         *error = QStringLiteral("%1 is not a scene file").arg(path);
         return false;
     }
     const QJsonArray entries = sources.toArray();
-    if (!check(entries, error))
+    std::vector<OBSDataAutoRelease> data;
+    if (!check(entries, error) || !records(entries, &data, error))
         return false;
-    for (const QJsonValue &value : entries) {
-        const QJsonObject entry = value.toObject();
-        const QByteArray record = QJsonDocument(entry.value(QStringLiteral("source")).toObject()).toJson();
-        OBSDataAutoRelease data = obs_data_create_from_json(record.constData());
-        OBSSourceAutoRelease source = data ? obs_load_source(data) : nullptr;
+    // All or nothing: a source libobs cannot create takes the others back off.
+    QVector<obs_sceneitem_t *> added;
+    QStringList loaded;
+    for (int i = 0; i < entries.size(); ++i) {
+        OBSSourceAutoRelease source = obs_load_source(data[i]);
         if (!source) {
-            *error = QStringLiteral("libobs could not load source %1 of %2").arg(names->size() + 1).arg(entries.size());
+            undoAdded(added);
+            *error = QStringLiteral("libobs could not load source %1 of %2").arg(i + 1).arg(entries.size());
             return false;
         }
         // obs_load_source only creates the source: its drawings come with the load.
         obs_source_load2(source);
         obs_sceneitem_t *item = obs_scene_add(scene, source);
-        obs_sceneitem_set_visible(item, entry.value(QStringLiteral("visible")).toBool(true));
-        names->append(QString::fromUtf8(obs_source_get_name(source)));
+        obs_sceneitem_set_visible(item, entries[i].toObject().value(QStringLiteral("visible")).toBool(true));
+        added.append(item);
+        loaded.append(QString::fromUtf8(obs_source_get_name(source)));
     }
+    *names += loaded;
     return true;
+}
+
+bool KPSceneFile::filterTypeKnown(const QString &type)
+{
+    return listed(obs_enum_filter_types, type);
 }
 
 bool KPSceneFile::typeKnown(const QString &type)
 {
-    const QByteArray wanted = type.toUtf8();
-    const char *id = nullptr;
-    for (size_t i = 0; obs_enum_input_types(i, &id); ++i) {
-        if (wanted == id)
-            return true;
-    }
-    return false;
+    return listed(obs_enum_input_types, type);
 }

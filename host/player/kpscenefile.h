@@ -16,13 +16,22 @@
 class KPSceneFile
 {
 public:
-    // Whether libobs knows an input type of this id.
+    // More than a presenter's scene ever holds; each source costs memory.
+    static constexpr int kMaxSources = 256;
+
+    // Whether libobs knows an input type of this id (scenes and groups are
+    // not inputs).
     static bool typeKnown(const QString &type);
+    // Whether libobs knows a filter type of this id.
+    static bool filterTypeKnown(const QString &type);
     // Writes the scene; the file is replaced only once it is whole.
     static bool save(obs_scene_t *scene, const QString &path, QString *error);
-    // Adds the file's sources on top of the scene, in order. A file that is
-    // not a scene, names a type libobs does not know or a name already in
-    // use adds nothing. names receives the sources' names, bottom first.
+    // Adds the file's sources on top of the scene, in order, all or nothing.
+    // A file that is not a regular file of a bounded size, not a scene, holds
+    // more than kMaxSources, names a type libobs does not know as an input
+    // (in "id" or "versioned_id") or as a filter, nests filters or uses a
+    // name already in use adds nothing. names receives the sources' names,
+    // bottom first.
     static bool open(obs_scene_t *scene, const QString &path, QStringList *names, QString *error);
     // True for a file that holds a scene rather than a script; canvas gets
     // the scene's canvas size when it has one.

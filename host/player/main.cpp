@@ -3,8 +3,10 @@
 //   kp-host play SCRIPT.json [--out DIR] [--plugin PATH]
 //   kp-host view [SCRIPT.json | SCENE.json] [--out DIR] [--plugin PATH] [--screenshot PNG]
 
+#include "kpfilereader.h"
 #include "kphostlog.h"
 #include "kphostplayer.h"
+#include "kphostrecovery.h"
 #include "kphoststudio.h"
 #include "kphostscript.h"
 #include "kphostviewer.h"
@@ -116,9 +118,10 @@ bool loadScript(const Arguments &arguments, KPHostScript *script, QString *error
 {
     if (arguments.script.isEmpty())
         return script->parse(kDefaultViewScript, QStringLiteral("(default)"), error);
-    QFile file(arguments.script);
     QSize canvas(1280, 720);
-    if (arguments.view && file.open(QIODevice::ReadOnly) && KPSceneFile::isScene(file.readAll(), &canvas))
+    QByteArray json;
+    QString unused;
+    if (arguments.view && KPFileReader::read(arguments.script, &json, &unused) && KPSceneFile::isScene(json, &canvas))
         return script->parse(sceneScript(arguments.script, canvas), arguments.script, error);
     return script->load(arguments.script, error);
 }
@@ -163,7 +166,14 @@ bool showViewer(KPObsRuntime &runtime, const Arguments &arguments, QString *erro
 {
     KPHostViewer viewer(runtime);
     KPHostStudio studio(viewer, runtime);
+    KPHostRecovery recovery(runtime.scene());
+    // A screenshot shows the studio at its default size and closes unasked.
+    if (arguments.screenshot.isEmpty()) {
+        studio.rememberLayout();
+        studio.askBeforeClosing();
+    }
     viewer.show();
+    studio.recover(recovery);
     if (!arguments.screenshot.isEmpty()) {
         QTimer::singleShot(1500, &viewer, [&] {
             if (!viewer.grab(arguments.screenshot))
@@ -172,6 +182,7 @@ bool showViewer(KPObsRuntime &runtime, const Arguments &arguments, QString *erro
         });
     }
     QApplication::exec();
+    recovery.finish();
     return error->isEmpty();
 }
 

@@ -1,7 +1,9 @@
 #include "kpmodule.h"
 
+#include "kpannotationexporter.h"
 #include "kpimage.h"
 #include "kpobsext.h"
+#include "kprtcoutputinfo.h"
 #include "kpslideshow.h"
 #include "kpwhiteboard.h"
 
@@ -21,6 +23,7 @@ kp_obs_source_info g_obsoleteImageInfo;
 kp_obs_source_info g_singleImageInfo;
 kp_obs_source_info g_cloudSlideshowInfo;
 kp_obs_source_info g_imageSlideshowInfo;
+obs_output_info g_rtcOutputInfo;
 
 void registerRecord(const kp_obs_source_info &info)
 {
@@ -50,12 +53,17 @@ void setLocale(const char *locale)
 
 void freeLocale()
 {
+    // The host's last call into the module: libobs makes it inside
+    // obs_shutdown, before it destroys the sources that are left, and an
+    // export still holding some must let go of them first.
+    KPAnnotationExporter::shutdown();
     text_lookup_destroy(g_lookup);
     g_lookup = nullptr;
 }
 
 void registerSources()
 {
+    KPAnnotationExporter::reopen();
     // Registration order is fixed: whiteboard, obsolete image module, single
     // image, cloud slideshow, image slideshow.
     kp_fill_whiteboard_info(&g_whiteboardInfo);
@@ -68,6 +76,8 @@ void registerSources()
     registerRecord(g_cloudSlideshowInfo);
     kp_fill_slideshow_info(&g_imageSlideshowInfo, "kp_image_source", ss_get_name_image);
     registerRecord(g_imageSlideshowInfo);
+    kp_fill_rtc_output_info(&g_rtcOutputInfo);
+    obs_register_output(&g_rtcOutputInfo);
 }
 
 } // namespace kpmodule

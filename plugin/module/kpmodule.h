@@ -14,7 +14,8 @@ obs_module_t *moduleHandle();
 void setLocale(const char *locale);
 void freeLocale();
 
-// Fills the source records and registers them with the host, in order.
+// Fills the source records and the output record and registers them with
+// the host, in order.
 void registerSources();
 
 } // namespace kpmodule

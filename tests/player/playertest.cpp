@@ -41,6 +41,38 @@ TEST(Player, ScriptRunsAndShutsDownWithoutLeaksLoggingEachLineOnce)
         EXPECT_EQ(run.log.count(QLatin1String(function)), 1) << function;
 }
 
+// libobs destroys released sources on a thread of its own: shutting down
+// while it still works through hundreds of them freed their hotkeys twice.
+TEST(Player, HundredsOfSourcesShutDownCleanly)
+{
+    QByteArray steps;
+    for (int i = 0; i < 300; ++i)
+        steps += QByteArray(i ? "," : "") + R"({"do": "create", "name": "wb)" + QByteArray::number(i) +
+                 R"(", "type": "kp_source_whiteboard"})";
+    QTemporaryDir dir;
+    const KPHostRun run = playHostScriptText(dir.path(), R"({"canvas": [1280, 720], "steps": [)" + steps + "]}");
+    EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    EXPECT_EQ(run.log.count(QStringLiteral("kp_source_whiteboard_destroy(")), 300);
+    EXPECT_TRUE(run.log.contains(QStringLiteral("Number of memory leaks: 0")));
+}
+
+// Live into a simulated channel, stopped, and live again when the script
+// ends: the host leaves the channel and exits cleanly.
+TEST(Player, OutputsStopAndShutDownWhileLive)
+{
+    qputenv("VENDOR_RTC_ENGINE", "sim");
+    QTemporaryDir dir;
+    const KPHostRun run = playHostScriptText(dir.path(), R"({"canvas": [320, 240], "steps": [
+        {"do": "create", "name": "wb", "type": "kp_source_whiteboard"},
+        {"do": "start_output", "name": "live", "type": "kp_rtc_output", "settings": {"channel": "c"}},
+        {"do": "frames", "count": 5}, {"do": "stop_output", "name": "live"}, {"do": "stop_output", "name": "live"},
+        {"do": "start_output", "name": "live", "type": "kp_rtc_output", "settings": {"channel": "c"}}]})");
+    qunsetenv("VENDOR_RTC_ENGINE");
+    EXPECT_EQ(run.exitCode, 0) << run.standardError.toStdString();
+    EXPECT_EQ(run.log.count(QStringLiteral("kp_rtc_output: stops going live.")), 2) << run.log.toStdString();
+    EXPECT_TRUE(run.log.contains(QStringLiteral("Number of memory leaks: 0")));
+}
+
 TEST(Player, FaultyStepsFailWithTheirIndexAndReason)
 {
     const QList<QPair<QByteArray, QString>> cases = {
@@ -69,6 +101,11 @@ TEST(Player, FaultyStepsFailWithTheirIndexAndReason)
         {R"({"steps": [{"do": "load_scene", "from": "array.json"}]})", "step 0 (load_scene): array.json is not a scene file"},
         {R"({"steps": [{"do": "load_scene", "from": "unknown.json"}]})",
          "step 0 (load_scene): source \"x\" has the unknown type \"no_such_type\""},
+        {R"({"steps": [{"do": "stop_output", "name": "live"}]})", "step 0 (stop_output): unknown output name \"live\""},
+        {R"({"steps": [{"do": "start_output", "name": "live", "type": "no_such_output"}]})",
+         "step 0 (start_output): libobs could not create an output of type \"no_such_output\""},
+        {R"({"steps": [{"do": "start_output", "name": "live", "type": "kp_rtc_output", "settings": {"channel": 5}}]})",
+         "step 0 (start_output): output \"live\" did not start: no channel is set"},
     };
     for (const auto &entry : cases) {
         QTemporaryDir dir;

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 const char kBuild[] = R"({"canvas": [400, 200], "steps": [
@@ -33,12 +35,15 @@ const char kBuild[] = R"({"canvas": [400, 200], "steps": [
     {"do": "mouse", "name": "hidden", "action": "down", "x": 5, "y": 5},
     {"do": "mouse", "name": "hidden", "action": "up", "x": 30, "y": 25},
     {"do": "hide", "name": "hidden"},
+    {"do": "render", "name": "slides", "out": "decoded.png"},
     {"do": "render_output", "out": "before.png"},
     {"do": "save_scene", "out": "scene.json"}]})";
 
+// The render steps of "slides" wait until its picture is decoded and on air.
 const char kReopen[] = R"({"canvas": [400, 200], "steps": [
     {"do": "load_scene", "from": "scene.json"},
     {"do": "frames", "count": 5},
+    {"do": "render", "name": "slides", "out": "decoded.png"},
     {"do": "render_output", "out": "after.png"},
     {"do": "save_scene", "out": "again.json"}]})";
 
@@ -100,4 +105,56 @@ TEST(Scene, SavedSceneOpensInAFreshHostWithItsOrderVisibilityAndDrawings)
     }
     EXPECT_EQ(order, QStringList({"board", "hidden", "slides"}));
     EXPECT_FALSE(first[1].toObject()["visible"].toBool());
+}
+
+// Hostile scene files open nothing: each fails with its reason before the
+// plug-in is asked to create a single source, and the host exits cleanly.
+TEST(Scene, HostileSceneFilesCreateNothing)
+{
+    const auto scene = [](const QByteArray &sources) {
+        return QByteArray(R"({"kp_scene": 1, "canvas": [320, 240], "sources": [)") + sources + "]}";
+    };
+    const auto board = [](const QByteArray &name, const QByteArray &extra = QByteArray()) {
+        return R"({"source": {"id": "kp_source_whiteboard", "name": ")" + name + "\"" + extra + "}}";
+    };
+    QByteArray many;
+    for (int i = 0; i <= 256; ++i)
+        many += (i ? "," : "") + board("b" + QByteArray::number(i));
+    const QList<QPair<QByteArray, QString>> cases = {
+        {scene(board("a", R"(, "versioned_id": "scene")")), "source \"a\" has the unknown type \"scene\""},
+        {scene(board("a", R"(, "versioned_id": 7)")), "source \"a\" has no type in \"versioned_id\""},
+        {scene(R"({"source": {"id": "scene", "name": "a"}})"), "source \"a\" has the unknown type \"scene\""},
+        {scene(board("a", R"(, "filters": [{"id": "kp_image_source", "name": "f"}])")),
+         "source \"a\" has a filter that has the unknown type \"kp_image_source\""},
+        // A scene filter holding the source itself.
+        {scene(board("a", R"(, "filters": [{"id": "scene", "name": "f", "settings": {"items": [{"name": "a"}]}}])")),
+         "source \"a\" has a filter that has the unknown type \"scene\""},
+        {scene(board("a", R"(, "filters": {"id": "scene"})")), "source \"a\" has filters that are not a list"},
+        {scene(board("a", R"(, "filters": [3])")), "source \"a\" has a filter that is not a record"},
+        // The first source is fine: it must not be created either.
+        {scene(board("a") + "," + board("b\\u0000c")), "libobs cannot read source 2 of 2"},
+        {scene(many), "more than 256 sources"},
+        {"fifo", "cannot read fifo: not a regular file"},
+        {"/dev/zero", "cannot read /dev/zero: not a regular file"},
+    };
+    for (const auto &entry : cases) {
+        QTemporaryDir dir;
+        const QDir out(dir.filePath(QStringLiteral("out")));
+        ASSERT_TRUE(out.mkpath(QStringLiteral(".")));
+        ASSERT_EQ(mkfifo(QFile::encodeName(out.filePath(QStringLiteral("fifo"))).constData(), 0600), 0);
+        QByteArray from = entry.first;
+        if (from.startsWith('{')) {
+            QFile file(out.filePath(QStringLiteral("scene.json")));
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+            file.write(entry.first);
+            from = "scene.json";
+        }
+        const KPHostRun run = playHostScriptText(
+            dir.path(), R"({"canvas": [320, 240], "steps": [{"do": "load_scene", "from": ")" + from + "\"}]}");
+        const QString what = entry.second;
+        EXPECT_EQ(run.exitCode, 1) << what.toStdString();
+        EXPECT_TRUE(run.standardError.contains(what)) << run.standardError.toStdString();
+        EXPECT_FALSE(run.log.contains(QStringLiteral("kp_source_whiteboard_create("))) << what.toStdString();
+        EXPECT_TRUE(run.log.contains(QStringLiteral("Number of memory leaks: 0"))) << what.toStdString();
+    }
 }
