@@ -7,11 +7,12 @@ JOBS ?= $(shell nproc)
 DEMO_OUT ?= out/demo
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
+TSAN_DIR ?= build-tsan
 FUZZ_SECONDS ?= 60
 # libobs renders with OpenGL on an X display: start a virtual one when there is none.
 XRUN := ./scripts/with-display.sh
 
-.PHONY: all deps configure build demo view screenshot test sanitize fuzz probe probe-live install package clean
+.PHONY: all deps configure build demo view screenshot test sanitize tsan fuzz probe probe-live live live-screenshot install package clean
 
 all: build
 
@@ -53,16 +54,28 @@ sanitize: deps
 	cmake --build $(SANITIZE_DIR) -j$(JOBS)
 	./scripts/sanitize/run-tests.sh $(SANITIZE_DIR)
 
-# libFuzzer over saved whiteboard records and over image and slideshow
-# settings, built with clang, AddressSanitizer and UndefinedBehaviorSanitizer;
+# The real engine's tests under ThreadSanitizer: every case against a private
+# Janus server, then every hostile reply of the fake server; any report fails
+# it (library-internal findings: scripts/tsan.supp). About two minutes.
+TSAN_RUN := TSAN_OPTIONS="halt_on_error=1 ignore_noninstrumented_modules=1 suppressions=$(abspath scripts/tsan.supp)" $(XRUN)
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DKP_SANITIZE=thread
+	cmake --build $(TSAN_DIR) -j$(JOBS) --target test_rtc_janus test_rtc_janus_hostile
+	$(TSAN_RUN) ./scripts/janus/with-janus.sh --token-secret kp-test-secret $(TSAN_DIR)/tests/sdk/test_rtc_janus
+	$(TSAN_RUN) $(TSAN_DIR)/tests/sdk/test_rtc_janus_hostile
+
+# libFuzzer over saved whiteboard records, over image and slideshow
+# settings and over kp-host's scene files, built with clang, AddressSanitizer and UndefinedBehaviorSanitizer;
 # runs each target FUZZ_SECONDS from its seed corpus.
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g" -DKP_SANITIZE=address,undefined \
 		-DKP_FUZZ=ON -DBUILD_TESTING=OFF
-	cmake --build $(FUZZ_DIR) -j$(JOBS) --target fuzz_board fuzz_pictures
+	cmake --build $(FUZZ_DIR) -j$(JOBS) --target fuzz_board fuzz_pictures fuzz_scenes
 	./scripts/fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS) fuzz_board
 	./scripts/fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS) fuzz_pictures
+	./scripts/fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS) fuzz_scenes
 
 # Builds and starts the RTC probe (under a virtual X server when DISPLAY is unset).
 probe: configure
@@ -75,6 +88,17 @@ probe-live: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS) --target rtc-probe rtc-publisher
 	$(XRUN) ./scripts/janus/with-janus.sh ./scripts/janus/probe-live.sh $(BUILD_DIR)
 
+# The studio live in a room: a private Janus server, kp-host view going live
+# into the probe's channel, the watch page served on loopback (its address is
+# printed) and rtc-probe (click its button to join).
+live: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target kp-host kp-source rtc-probe
+	$(XRUN) ./scripts/janus/with-janus.sh ./scripts/web/live.sh $(BUILD_DIR)
+
+# The README's picture of the watch page showing kp-host live, from headless Chromium.
+live-screenshot: build
+	$(XRUN) ./scripts/janus/with-janus.sh ./scripts/web/live-screenshot.sh $(BUILD_DIR) docs/live.png
+
 install: build
 	cmake --install $(BUILD_DIR)
 
@@ -84,4 +108,4 @@ package: build
 	@ls -1 $(abspath $(BUILD_DIR))/*.deb
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) out
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(TSAN_DIR) $(FUZZ_DIR) out

@@ -23,6 +23,9 @@ PACKAGES=(
     janus curl python3
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-nice gstreamer1.0-x
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libcurl4-openssl-dev nlohmann-json3-dev
+    # The watch page (web/): Janus's JavaScript client and WebRTC adapter,
+    # and a browser for its tests.
+    libjs-janus-gateway libjs-webrtc-adapter chromium
 )
 
 # webrtcbin's headers come in libgstreamer-plugins-bad1.0-dev, which depends on

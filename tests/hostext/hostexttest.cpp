@@ -132,7 +132,7 @@ TEST_F(HostExtension, StatusRecordsAreFreedByTheHost)
         QElapsedTimer timer;
         timer.start();
         while (bnum_allocs() != count && timer.elapsed() < 5000) {
-            obs_wait_for_destroy_queue();
+            KPObsTestEnvironment::runtime().drainDestroyQueue();
             QThread::msleep(5);
         }
         return bnum_allocs() == count;
@@ -146,7 +146,7 @@ TEST_F(HostExtension, StatusRecordsAreFreedByTheHost)
     kp_obs_release_status_records();
     createQueryRelease(0); // libobs keeps some state of a type's first source
     QThread::msleep(100);
-    obs_wait_for_destroy_queue();
+    KPObsTestEnvironment::runtime().drainDestroyQueue();
     const long before = bnum_allocs();
     createQueryRelease(5);
     EXPECT_TRUE(allocationsReturnTo(before)) << bnum_allocs() - before << " allocations left";

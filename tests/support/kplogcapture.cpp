@@ -2,14 +2,26 @@
 
 #include <cstdio>
 
+namespace {
+
+QMutex g_activeMutex;
+KPLogCapture *g_active = nullptr;
+
+} // namespace
+
 KPLogCapture::KPLogCapture()
 {
+    QMutexLocker lock(&g_activeMutex);
+    m_outer = g_active;
+    g_active = this;
     base_get_log_handler(&m_previousHandler, &m_previousParam);
-    base_set_log_handler(&KPLogCapture::handle, this);
+    base_set_log_handler(&KPLogCapture::handle, nullptr);
 }
 
 KPLogCapture::~KPLogCapture()
 {
+    QMutexLocker lock(&g_activeMutex);
+    g_active = m_outer;
     base_set_log_handler(m_previousHandler, m_previousParam);
 }
 
@@ -36,11 +48,13 @@ void KPLogCapture::clear()
     m_lines.clear();
 }
 
-void KPLogCapture::handle(int, const char *format, va_list args, void *param)
+void KPLogCapture::handle(int, const char *format, va_list args, void *)
 {
     char buffer[8192];
     std::vsnprintf(buffer, sizeof(buffer), format, args);
-    auto *self = static_cast<KPLogCapture *>(param);
-    QMutexLocker lock(&self->m_mutex);
-    self->m_lines << QString::fromLocal8Bit(buffer);
+    QMutexLocker active(&g_activeMutex);
+    if (!g_active)
+        return;
+    QMutexLocker lock(&g_active->m_mutex);
+    g_active->m_lines << QString::fromLocal8Bit(buffer);
 }

@@ -6,10 +6,12 @@
 // on the output's scene.
 
 #include "kphostdisplay.h"
+#include "kphostkeys.h"
 #include "kpobstestenvironment.h"
 #include "kppropertysheet.h"
 #include "kpsourcespanel.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -22,12 +24,14 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
+#include <QTimer>
 
 #include <obs.hpp>
 
@@ -286,6 +290,15 @@ TEST(PropertySheet, ModifiedCallbacksButtonsAndBadValues)
     sheet.refreshIfChanged();
     EXPECT_EQ(sheet.findChild<QSpinBox *>("count")->value(), 4);
 
+    // A number typed beyond the range is brought to its end, with a note.
+    auto *count = sheet.findChild<QSpinBox *>("count");
+    count->setFocus();
+    count->selectAll();
+    QTest::keyClicks(count, QStringLiteral("50"));
+    QTest::keyClick(count, Qt::Key_Return);
+    EXPECT_EQ(settingsOf(source).value("count").toInt(), 10);
+    EXPECT_TRUE(messages.last()[0].toString().contains("set to 10")) << messages.last()[0].toString().toStdString();
+
     const int presses = g_presses;
     auto *go = sheet.findChild<QPushButton *>("go");
     EXPECT_EQ(go->toolTip(), "Presses go");
@@ -381,4 +394,93 @@ TEST(SourcesPanel, AddRenameHideReorderStepAndRemove)
     display.setFocusedSource(board);
     panel.removeSelected();
     EXPECT_TRUE(outputOrder(runtime).isEmpty());
+}
+
+// A whole scene through the panel: opening replaces the open one (the same
+// names included) and brings back each source's fit and the studio's keys;
+// a file that cannot be opened leaves the scene as it was. The Add menu names
+// each type once and leaves out the ones not for presenters.
+TEST(SourcesPanel, OpenReplacesTheSceneWithItsFitAndKeys)
+{
+    KPObsRuntime &runtime = KPObsTestEnvironment::runtime();
+    KPHostDisplay display(runtime.scene());
+    KPSourcesPanel panel(runtime, &display);
+    QWidget window;
+    KPHostKeys keys(runtime.scene(), &display, &window);
+    QStringList names;
+    for (const auto &type : panel.addableTypes()) {
+        EXPECT_FALSE(names.contains(type.second)) << type.second.toStdString();
+        EXPECT_FALSE(type.first.startsWith(QLatin1String("kp_test_"))) << type.first.toStdString();
+        names << type.second;
+    }
+
+    panel.addSource(QStringLiteral("kp_source_whiteboard"));
+    obs_source_t *picture = panel.addSource(QStringLiteral("kp_single_image_source"));
+    ASSERT_TRUE(picture && KPSourcesPanel::fitsToCanvas(picture));
+    keys.setKeys(QStringLiteral("kp_wb_hotkey_tool_pen"), QKeySequence(Qt::Key_F5));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("scene.json"));
+    ASSERT_TRUE(panel.saveScene(path));
+    EXPECT_FALSE(panel.isModified());
+    keys.setKeys(QStringLiteral("kp_wb_hotkey_tool_pen"), QKeySequence(Qt::Key_P));
+
+    ASSERT_FALSE(panel.openScene(dir.filePath(QStringLiteral("missing.json"))));
+    const QStringList before = outputOrder(runtime);
+    EXPECT_EQ(before, QStringList({"Single Image 1", "Whiteboard 1"}));
+    ASSERT_TRUE(panel.openScene(path));
+    EXPECT_EQ(outputOrder(runtime), before);
+    OBSSourceAutoRelease opened = obs_get_source_by_name("Single Image 1");
+    ASSERT_NE(opened.Get(), picture);
+    EXPECT_EQ(obs_sceneitem_get_bounds_type(runtime.itemOf(opened)), OBS_BOUNDS_SCALE_INNER);
+    keys.takeFromScene();
+    keys.sync();
+    for (const KPHostKeys::Binding &binding : keys.bindings()) {
+        if (binding.hotkey == QLatin1String("kp_wb_hotkey_tool_pen")) {
+            EXPECT_EQ(binding.keys, QKeySequence(Qt::Key_F5));
+        }
+    }
+
+    panel.newScene();
+    EXPECT_TRUE(outputOrder(runtime).isEmpty());
+}
+
+namespace {
+
+// Answers the next question a dialog asks with the given button.
+void answerNext(QMessageBox::StandardButton answer)
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            box->button(answer)->click();
+            timer->deleteLater();
+        }
+    });
+    timer->start(20);
+}
+
+} // namespace
+
+// Removing what may hold drawings, and dropping unsaved changes, ask first.
+TEST(SourcesPanel, RemovingAndDroppingChangesAskFirst)
+{
+    KPObsRuntime &runtime = KPObsTestEnvironment::runtime();
+    KPHostDisplay display(runtime.scene());
+    KPSourcesPanel panel(runtime, &display);
+    panel.newScene();
+    panel.addSource(QStringLiteral("kp_source_whiteboard"));
+    answerNext(QMessageBox::No);
+    panel.confirmRemove();
+    EXPECT_EQ(outputOrder(runtime).size(), 1);
+    answerNext(QMessageBox::Yes);
+    panel.confirmRemove();
+    EXPECT_TRUE(outputOrder(runtime).isEmpty());
+
+    panel.addSource(QStringLiteral("kp_source_whiteboard"));
+    ASSERT_TRUE(panel.isModified());
+    answerNext(QMessageBox::Cancel);
+    EXPECT_FALSE(panel.askToSave());
+    answerNext(QMessageBox::Discard);
+    EXPECT_TRUE(panel.askToSave());
+    panel.newScene();
 }
