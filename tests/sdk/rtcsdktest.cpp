@@ -124,6 +124,41 @@ TEST_F(RtcSdkTest, ParameterInterfaceOnlyForItsIdAndRejectsBadArguments)
     parameter->release();
 }
 
+// The real engine's own keys: one bad value refuses the whole object, so that
+// a good key beside it does not take effect alone.
+TEST_F(RtcSdkTest, JanusParametersAreCheckedWhole)
+{
+    EnginePtr engine(createRtcEngineNamed("janus"));
+    ASSERT_NE(engine, nullptr);
+    void *pointer = nullptr;
+    ASSERT_EQ(engine->queryInterface(INTERFACE_ID_PARAMETER, &pointer), 0);
+    auto *parameter = static_cast<IRtcEngineParameter *>(pointer);
+    const struct
+    {
+        const char *parameters;
+        bool taken;
+    } cases[] = {
+        {R"({"rtc.janus.url":"http://127.0.0.1:1/janus","rtc.video.bitrate_kbps":800})", true},
+        {R"({"rtc.video.receive_latency_ms":0,"rtc.video.frame_rate":120})", true},
+        {R"({"rtc.video.receive_latency_ms":5000,"che.other":[1,2]})", true},
+        {R"({"rtc.video.receive_latency_ms":5001})", false},
+        {R"({"rtc.video.receive_latency_ms":-1})", false},
+        {R"({"rtc.video.receive_latency_ms":"40"})", false},
+        {R"({"rtc.video.receive_latency_ms":40.5})", false},
+        {R"({"rtc.video.bitrate_kbps":49})", false},
+        {R"({"rtc.video.frame_rate":0})", false},
+        {R"({"rtc.janus.url":"ftp://host/janus"})", false},
+        {R"({"rtc.janus.url":7})", false},
+        {R"({"rtc.video.bitrate_kbps":800,"rtc.video.frame_rate":1e9})", false},
+        {R"([1,2])", false},
+        {R"({"rtc.video.bitrate_kbps":)", false},
+        {"", false},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(parameter->setParameters(c.parameters) == 0, c.taken) << c.parameters;
+    parameter->release();
+}
+
 TEST_F(RtcSdkTest, JoinIsAnsweredOnEngineThreadThenRemoteUserArrives)
 {
     EnginePtr engine = startEngine();

@@ -112,11 +112,11 @@ int JanusEngine::setBoolParameter(const char *key, bool)
 int JanusEngine::setParameters(const char *parameters)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    JanusParameters::Values values{m_url, m_encoding};
+    JanusParameters::Values values{m_url, m_peerMedia};
     if (!JanusParameters::read(parameters, values))
         return -ERR_INVALID_ARGUMENT;
     m_url = values.url;
-    m_encoding = values.encoding;
+    m_peerMedia = values.media;
     return 0;
 }
 
@@ -322,7 +322,7 @@ void JanusEngine::connect(uint64_t generation)
 JanusEngine::Channel JanusEngine::channel() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return {m_url, m_channel, m_token, m_localUid, m_camera, m_encoding};
+    return {m_url, m_channel, m_token, m_localUid, m_camera, m_peerMedia};
 }
 
 JanusEngine::Outcome JanusEngine::openSession(uint64_t generation, const Channel &channel)

@@ -100,7 +100,7 @@ private:
         std::string token;
         uid_t uid = 0;
         std::string camera;
-        WebRtcPeer::Encoding encoding;
+        WebRtcPeer::Media media;
     };
     Channel channel() const;
 
@@ -131,7 +131,7 @@ private:
     bool m_initialized = false;
     std::string m_url;
     std::string m_camera;
-    WebRtcPeer::Encoding m_encoding;
+    WebRtcPeer::Media m_peerMedia;
     int m_statsPeriodMs = 2000;
     CLIENT_ROLE_TYPE m_role = CLIENT_ROLE_AUDIENCE;
     State m_state = State::Idle;

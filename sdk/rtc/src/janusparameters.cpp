@@ -12,6 +12,7 @@ using Json = nlohmann::json;
 constexpr long kLowestBitrateKbps = 50;
 constexpr long kHighestBitrateKbps = 20000;
 constexpr long kHighestFrameRate = 120;
+constexpr long kLongestReceiveLatencyMs = 5000;
 
 bool webUrl(const std::string &url)
 {
@@ -47,8 +48,10 @@ bool JanusParameters::read(const char *parameters, Values &values)
         read.url = value.get<std::string>();
     }
     if (!readWhole(settings, "rtc.video.bitrate_kbps", kLowestBitrateKbps, kHighestBitrateKbps,
-                   read.encoding.bitrateKbps) ||
-        !readWhole(settings, "rtc.video.frame_rate", 1, kHighestFrameRate, read.encoding.frameRate))
+                   read.media.bitrateKbps) ||
+        !readWhole(settings, "rtc.video.frame_rate", 1, kHighestFrameRate, read.media.frameRate) ||
+        !readWhole(settings, "rtc.video.receive_latency_ms", 0, kLongestReceiveLatencyMs,
+                   read.media.receiveLatencyMs))
         return false;
     values = read;
     return true;

@@ -9,15 +9,16 @@ namespace rtc {
 
 // The Janus engine's own keys of a parameters object (setParameters):
 // "rtc.janus.url" (the server's API root), "rtc.video.bitrate_kbps" and
-// "rtc.video.frame_rate" (of an external source). Other keys are taken and
-// ignored.
+// "rtc.video.frame_rate" (of an external source), "rtc.video.receive_latency_ms"
+// (how long received video is held to reorder packets, 0 to 5000). Other
+// keys are taken and ignored.
 class JanusParameters
 {
 public:
     struct Values
     {
         std::string url;
-        WebRtcPeer::Encoding encoding;
+        WebRtcPeer::Media media;
     };
 
     // Reads parameters over values. False, with values unchanged, when it is

@@ -170,7 +170,7 @@ std::shared_ptr<WebRtcPeer> JanusRoom::startPeer(uint64_t generation, WebRtcPeer
     const JanusEngine::Channel channel = m_engine.channel();
     auto peer = std::make_shared<WebRtcPeer>(role, peerCallbacks(generation, handle, remote),
                                              publisher ? channel.camera : std::string(),
-                                             publisher && m_engine.m_external.enabled(), channel.encoding);
+                                             publisher && m_engine.m_external.enabled(), channel.media);
     std::string error;
     if (peer->start(error))
         return peer;

@@ -118,9 +118,9 @@ void applyDescription(GstElement *webrtc, const char *action, GstWebRTCSessionDe
 
 } // namespace
 
-WebRtcPeer::WebRtcPeer(Role role, Callbacks callbacks, std::string camera, bool external, Encoding encoding)
+WebRtcPeer::WebRtcPeer(Role role, Callbacks callbacks, std::string camera, bool external, Media media)
     : m_role(role), m_callbacks(std::move(callbacks)), m_camera(std::move(camera)), m_external(external),
-      m_encoding(encoding), m_tap({m_callbacks.firstVideoFrame, m_callbacks.firstAudioFrame}, m_stopped)
+      m_media(media), m_tap({m_callbacks.firstVideoFrame, m_callbacks.firstAudioFrame}, m_stopped)
 {
 }
 
@@ -177,7 +177,7 @@ bool WebRtcPeer::start(std::string &error)
 std::string WebRtcPeer::publisherDescription() const
 {
     if (m_external) {
-        gchar *external = g_strdup_printf(kPublisherExternal, m_encoding.bitrateKbps * 1000, m_encoding.frameRate * 2);
+        gchar *external = g_strdup_printf(kPublisherExternal, m_media.bitrateKbps * 1000, m_media.frameRate * 2);
         const std::string text = external;
         g_free(external);
         return text;
@@ -235,7 +235,8 @@ bool WebRtcPeer::buildSubscriber(std::string &error)
         error = "GStreamer has no webrtcbin";
         return false;
     }
-    g_object_set(m_webrtc, "bundle-policy", GST_WEBRTC_BUNDLE_POLICY_MAX_BUNDLE, "latency", 100u, nullptr);
+    g_object_set(m_webrtc, "bundle-policy", GST_WEBRTC_BUNDLE_POLICY_MAX_BUNDLE, "latency",
+                 guint(m_media.receiveLatencyMs), nullptr);
     gst_bin_add(GST_BIN(m_pipeline), m_webrtc);
     gst_object_ref(m_webrtc); // held like the publisher's, which gst_bin_get_by_name gave
     g_signal_connect(m_webrtc, "pad-added", G_CALLBACK(onIncomingPad), this);

@@ -49,17 +49,20 @@ public:
         int height = 0;
     };
 
-    // How an external publisher encodes its video; a key frame goes out at
-    // least every two seconds of frames.
-    struct Encoding
+    // How an external publisher encodes its video (a key frame goes out at
+    // least every two seconds of frames), and how long a subscriber holds
+    // incoming packets to put them in order. On a good link a short hold
+    // costs nothing and is most of what a viewer waits for a frame.
+    struct Media
     {
         int bitrateKbps = 1500;
         int frameRate = 30;
+        int receiveLatencyMs = 40;
     };
 
     // camera: a V4L2 device to publish from; empty sends the test picture.
     // external: a publisher sends what pushVideo and pushAudio are given instead.
-    WebRtcPeer(Role role, Callbacks callbacks, std::string camera, bool external, Encoding encoding);
+    WebRtcPeer(Role role, Callbacks callbacks, std::string camera, bool external, Media media);
     ~WebRtcPeer();
 
     WebRtcPeer(const WebRtcPeer &) = delete;
@@ -115,7 +118,7 @@ private:
     const Callbacks m_callbacks;
     const std::string m_camera;
     const bool m_external;
-    const Encoding m_encoding;
+    const Media m_media;
     // Set by start() before the pipeline runs and kept to the destructor:
     // GStreamer's threads add elements to it without a lock.
     GstElement *m_pipeline = nullptr;
