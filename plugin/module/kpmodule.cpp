@@ -2,6 +2,7 @@
 
 #include "kpannotationexporter.h"
 #include "kpimage.h"
+#include "kplivehotkeys.h"
 #include "kpobsext.h"
 #include "kprtcoutputinfo.h"
 #include "kpslideshow.h"
@@ -57,6 +58,7 @@ void freeLocale()
     // obs_shutdown, before it destroys the sources that are left, and an
     // export still holding some must let go of them first.
     KPAnnotationExporter::shutdown();
+    KPLiveHotkeys::instance().detach();
     text_lookup_destroy(g_lookup);
     g_lookup = nullptr;
 }
@@ -78,6 +80,7 @@ void registerSources()
     registerRecord(g_imageSlideshowInfo);
     kp_fill_rtc_output_info(&g_rtcOutputInfo);
     obs_register_output(&g_rtcOutputInfo);
+    KPLiveHotkeys::instance().attach(g_module);
 }
 
 } // namespace kpmodule

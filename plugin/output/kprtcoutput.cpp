@@ -47,7 +47,33 @@ QByteArray engineParameters(const KPRtcOutputSettings &settings)
 
 } // namespace
 
-KPRtcOutput::KPRtcOutput(obs_output_t *output) : m_output(output) {}
+KPRtcOutput::KPRtcOutput(obs_output_t *output) : m_output(output)
+{
+    proc_handler_add(obs_output_get_proc_handler(output),
+                     "void kp_rtc_status(out string state, out int bitrate_kbps, out int fps, out int dropped_frames)",
+                     [](void *self, calldata_t *data) { static_cast<const KPRtcOutput *>(self)->status(data); }, this);
+}
+
+void KPRtcOutput::status(calldata_t *data) const
+{
+    State state = State::Idle;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        state = m_state;
+    }
+    const bool live = state == State::Live;
+    const char *name = "stopped";
+    if (state == State::Connecting)
+        name = "connecting";
+    else if (live)
+        name = m_reconnecting ? "reconnecting" : "live";
+    else if (state == State::Failed)
+        name = "failed";
+    calldata_set_string(data, "state", name);
+    calldata_set_int(data, "bitrate_kbps", live ? m_sentKbps.load() : 0);
+    calldata_set_int(data, "fps", live ? m_sentFps.load() : 0);
+    calldata_set_int(data, "dropped_frames", m_droppedFrames.load());
+}
 
 KPRtcOutput::~KPRtcOutput()
 {
@@ -294,6 +320,7 @@ void KPRtcOutput::onError(int err, const char *msg)
 
 void KPRtcOutput::onConnectionStateChanged(CONNECTION_STATE_TYPE state, CONNECTION_CHANGED_REASON_TYPE reason)
 {
+    m_reconnecting = state == CONNECTION_STATE_RECONNECTING;
     if (state == CONNECTION_STATE_RECONNECTING)
         KP_LOG(1, QStringLiteral("kp_rtc_output: the connection was lost; reconnecting (reason %1).").arg(reason));
     else if (state == CONNECTION_STATE_FAILED)
@@ -302,17 +329,20 @@ void KPRtcOutput::onConnectionStateChanged(CONNECTION_STATE_TYPE state, CONNECTI
 
 void KPRtcOutput::onRejoinChannelSuccess(const char *, uid_t, int elapsed)
 {
+    m_reconnecting = false;
     KP_LOG(1, QStringLiteral("kp_rtc_output: reconnected after %1 ms.").arg(elapsed));
 }
 
 void KPRtcOutput::onRtcStats(const RtcStats &stats)
 {
     m_sentBytes = stats.txBytes;
+    m_sentKbps = stats.txKBitRate;
 }
 
 void KPRtcOutput::onLocalVideoStats(const LocalVideoStats &stats)
 {
     m_droppedFrames = stats.droppedFrames;
+    m_sentFps = stats.sentFrameRate;
 }
 
 // The first failure stops the output; what follows it is the same failure told again.

@@ -37,6 +37,11 @@ public:
     void pushVideo(const video_data *frame);
     void pushAudio(const audio_data *frames);
 
+    // For the host's status line, through the output's procedure
+    // "kp_rtc_status": "state" (one of "stopped", "connecting", "live",
+    // "reconnecting", "failed"), "bitrate_kbps", "fps" and "dropped_frames".
+    void status(calldata_t *data) const;
+
     // From the engine's latest statistics.
     uint64_t totalBytes() const { return m_sentBytes; }
     int droppedFrames() const { return int(m_droppedFrames); }
@@ -68,7 +73,7 @@ private:
 
     // Guarded by m_mutex: the state and the engine. The engine is released
     // only outside it, after data capture has ended.
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     State m_state = State::Idle;
     vendor::rtc::IRtcEngine *m_engine = nullptr;
     bool m_everJoined = false;
@@ -85,6 +90,9 @@ private:
     // Owned by libobs's video thread while capturing: the frame's planes, one after the other.
     std::vector<uint8_t> m_frame;
 
+    std::atomic<bool> m_reconnecting{false};
+    std::atomic<int> m_sentKbps{0};
+    std::atomic<int> m_sentFps{0};
     std::atomic<uint64_t> m_sentBytes{0};
     std::atomic<unsigned int> m_droppedFrames{0};
     std::atomic<int> m_connectMs{0};

@@ -1,11 +1,19 @@
 #include "kpobstestenvironment.h"
 
+#include <QTemporaryDir>
+
 namespace {
 
 KPObsRuntime &sharedRuntime()
 {
     static KPObsRuntime runtime;
     return runtime;
+}
+
+QTemporaryDir &moduleConfig()
+{
+    static QTemporaryDir folder;
+    return folder;
 }
 
 } // namespace
@@ -18,6 +26,7 @@ void KPObsTestEnvironment::SetUp()
     options.video = m_setup.video;
     options.width = m_setup.width;
     options.height = m_setup.height;
+    options.moduleConfig = moduleConfigPath();
     QString error;
     ASSERT_TRUE(sharedRuntime().start(options, &error)) << error.toStdString();
     if (m_setup.plugin) {
@@ -39,6 +48,11 @@ KPObsRuntime &KPObsTestEnvironment::runtime()
 QString KPObsTestEnvironment::pluginPath()
 {
     return QStringLiteral(KP_TEST_PLUGIN_PATH);
+}
+
+QString KPObsTestEnvironment::moduleConfigPath()
+{
+    return moduleConfig().path();
 }
 
 QString KPObsTestEnvironment::pluginDataPath()

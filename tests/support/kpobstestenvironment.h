@@ -27,6 +27,9 @@ public:
     static KPObsRuntime &runtime();
     static QString pluginPath();
     static QString pluginDataPath();
+    // The folder libobs gives modules for their configuration, each in a
+    // folder of its name: a fresh one for each test program.
+    static QString moduleConfigPath();
 
 private:
     Setup m_setup;
