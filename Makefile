@@ -12,7 +12,7 @@ FUZZ_SECONDS ?= 60
 # libobs renders with OpenGL on an X display: start a virtual one when there is none.
 XRUN := ./scripts/with-display.sh
 
-.PHONY: all deps configure build demo view screenshot test sanitize tsan fuzz probe probe-live live live-screenshot install package clean
+.PHONY: all deps configure build demo view screenshot test sanitize tsan fuzz probe probe-live live bench-live live-screenshot install package clean
 
 all: build
 
@@ -94,6 +94,12 @@ probe-live: configure
 live: configure
 	cmake --build $(BUILD_DIR) -j$(JOBS) --target kp-host kp-source rtc-probe
 	$(XRUN) ./scripts/janus/with-janus.sh ./scripts/web/live.sh $(BUILD_DIR)
+
+# Pen-to-screen latency of going live at 640x360 and 1280x720 (a benchmark:
+# median, 95th percentile, sender CPU, lagged and dropped frames).
+bench-live: configure
+	cmake --build $(BUILD_DIR) -j$(JOBS) --target bench_live_latency
+	$(XRUN) ./scripts/janus/with-janus.sh --token-secret kp-bench-secret $(BUILD_DIR)/bench/bench_live_latency
 
 # The README's picture of the watch page showing kp-host live, from headless Chromium.
 live-screenshot: build
