@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -55,7 +56,8 @@ bool KPObsRuntime::start(const Options &options, QString *error)
         obs_set_nix_platform(OBS_NIX_PLATFORM_X11_EGL);
         obs_set_nix_platform_display(m_display);
     }
-    if (!obs_startup("en-US", nullptr, nullptr)) {
+    const QByteArray moduleConfig = QFile::encodeName(options.moduleConfig);
+    if (!obs_startup("en-US", moduleConfig.isEmpty() ? nullptr : moduleConfig.constData(), nullptr)) {
         *error = QStringLiteral("libobs did not start");
         return false;
     }
@@ -83,6 +85,13 @@ bool KPObsRuntime::start(const Options &options, QString *error)
         }
         m_video = true;
         obs_add_tick_callback(&KPObsRuntime::onTick, this);
+    }
+    if (options.audio) {
+        const obs_audio_info audio = {48000, SPEAKERS_STEREO};
+        if (!obs_reset_audio(&audio)) {
+            *error = QStringLiteral("audio could not start");
+            return false;
+        }
     }
     m_scene = obs_scene_create("kp-host output");
     obs_set_output_source(0, obs_scene_get_source(m_scene));

@@ -19,6 +19,12 @@ public:
         int width = 1280;
         int height = 720;
         bool video = true;
+        // The canvas's sound (48 kHz stereo), mixed from its sources for
+        // outputs that send it.
+        bool audio = false;
+        // Where modules keep their configuration, each in a folder of its
+        // own name (empty: nowhere).
+        QString moduleConfig;
     };
 
     KPObsRuntime();

@@ -20,6 +20,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include <X11/Xlib.h>
@@ -141,6 +142,9 @@ bool startRuntime(const Arguments &arguments, const KPHostScript &script, KPObsR
     KPObsRuntime::Options options;
     options.width = script.canvasWidth();
     options.height = script.canvasHeight();
+    options.audio = true;
+    options.moduleConfig = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                           QStringLiteral("/kp-host/plugin_config");
     if (!runtime.start(options, error))
         return false;
     const QString plugin = arguments.plugin.isEmpty() ? defaultPlugin() : arguments.plugin;
