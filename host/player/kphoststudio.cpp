@@ -2,8 +2,10 @@
 
 #include "kphostdisplay.h"
 #include "kphostkeys.h"
+#include "kphostlivecontrols.h"
 #include "kphostrecovery.h"
 #include "kphostviewer.h"
+#include "kpobsruntime.h"
 #include "kppropertysheet.h"
 #include "kpsourcespanel.h"
 
@@ -15,6 +17,7 @@
 #include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
 
 namespace {
 
@@ -34,10 +37,19 @@ QDockWidget *dock(KPHostViewer &viewer, const QString &title, QWidget *content, 
     return widget;
 }
 
+QToolBar *liveBar(KPHostViewer &viewer)
+{
+    QToolBar *bar = viewer.addToolBar(QObject::tr("Live"));
+    bar->setObjectName(QStringLiteral("Live"));
+    bar->setMovable(false);
+    return bar;
+}
+
 } // namespace
 
 KPHostStudio::KPHostStudio(KPHostViewer &viewer, KPObsRuntime &runtime)
-    : QObject(&viewer), m_viewer(viewer), m_sheet(new KPPropertySheet), m_sources(new KPSourcesPanel(runtime, viewer.display()))
+    : QObject(&viewer), m_viewer(viewer), m_sheet(new KPPropertySheet), m_sources(new KPSourcesPanel(runtime, viewer.display())),
+      m_live(new KPHostLiveControls(viewer, liveBar(viewer), runtime.scene()))
 {
     auto *scroll = new QScrollArea;
     scroll->setObjectName(QStringLiteral("propertiesScroll"));
@@ -52,6 +64,9 @@ KPHostStudio::KPHostStudio(KPHostViewer &viewer, KPObsRuntime &runtime)
     connect(m_sources, &KPSourcesPanel::message, this, &KPHostStudio::showMessage);
     connect(viewer.display(), &KPHostDisplay::focusedSourceChanged, this, &KPHostStudio::followFocus);
     connect(m_sources, &KPSourcesPanel::sceneReplaced, this, &KPHostStudio::followNewScene);
+    connect(m_live, &KPHostLiveControls::roomChanged, m_sources, [this] { m_sources->setModified(true); });
+    // Every close stops going live, asked first or not.
+    viewer.installEventFilter(this);
     followFocus();
     auto *timer = new QTimer(this);
     connect(timer, &QTimer::timeout, m_sheet, &KPPropertySheet::refreshIfChanged);
@@ -124,14 +139,17 @@ void KPHostStudio::rememberLayout()
 
 void KPHostStudio::askBeforeClosing()
 {
-    m_viewer.installEventFilter(this);
+    m_askBeforeClosing = true;
 }
 
 bool KPHostStudio::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == &m_viewer && event->type() == QEvent::Close && !m_sources->askToSave()) {
+    if (watched != &m_viewer || event->type() != QEvent::Close)
+        return QObject::eventFilter(watched, event);
+    if (m_askBeforeClosing && !m_sources->askToSave()) {
         event->ignore();
         return true;
     }
-    return QObject::eventFilter(watched, event);
+    m_live->release();
+    return false;
 }

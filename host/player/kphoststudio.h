@@ -3,10 +3,12 @@
 // The viewer as a small studio: a dock listing the sources (KPSourcesPanel)
 // and a dock with the selected source's property sheet (KPPropertySheet),
 // both following the display's focused source; their messages go to the
-// window's status line.
+// window's status line. Its live controls (KPHostLiveControls) go live into
+// the scene's room and stop before the window closes.
 
 #include <QObject>
 
+class KPHostLiveControls;
 class KPHostRecovery;
 class KPHostViewer;
 class KPObsRuntime;
@@ -21,6 +23,7 @@ public:
 
     KPPropertySheet *sheet() const { return m_sheet; }
     KPSourcesPanel *sources() const { return m_sources; }
+    KPHostLiveControls *live() const { return m_live; }
 
     // Keeps the recovery copy up to date with the scene, after offering to
     // reopen what an unclean exit left.
@@ -42,4 +45,6 @@ private:
     KPHostViewer &m_viewer;
     KPPropertySheet *m_sheet;
     KPSourcesPanel *m_sources;
+    KPHostLiveControls *m_live;
+    bool m_askBeforeClosing = false;
 };

@@ -11,10 +11,19 @@
 #include <QVector>
 
 #include <obs.hpp>
+#include <util/base.h>
 
+#include <cmath>
 #include <vector>
 
 namespace {
+
+// Where the scene object keeps its room, in its private settings.
+const char kRoomKey[] = "kp_live_room";
+// The room's texts are addresses, names and tokens: a few kilobytes at most.
+constexpr int kMaxRoomText = 4096;
+// The output has a handful of settings; a room of many more is not one.
+constexpr int kMaxRoomFields = 32;
 
 struct Saved
 {
@@ -147,6 +156,71 @@ void undoAdded(const QVector<obs_sceneitem_t *> &items)
         obs_sceneitem_remove(item);
 }
 
+// Takes a field when its property's kind (text or integer, in range) says it
+// fits; otherwise says why not.
+bool takeRoomField(obs_property_t *property, const QJsonValue &value, obs_data_t *room, QString *why)
+{
+    const QByteArray key = obs_property_name(property);
+    const obs_property_type kind = obs_property_get_type(property);
+    if (kind == OBS_PROPERTY_TEXT) {
+        const QByteArray text = value.toString().toUtf8();
+        if (!value.isString() || text.size() > kMaxRoomText || text.contains('\0')) {
+            *why = QStringLiteral("is not a text of at most %1 bytes without a U+0000").arg(kMaxRoomText);
+            return false;
+        }
+        obs_data_set_string(room, key.constData(), text.constData());
+        return true;
+    }
+    const double number = value.toDouble();
+    if (kind != OBS_PROPERTY_INT || !value.isDouble() || std::floor(number) != number
+        || number < obs_property_int_min(property) || number > obs_property_int_max(property)) {
+        *why = kind == OBS_PROPERTY_INT ? QStringLiteral("is not a whole number from %1 to %2")
+                                              .arg(obs_property_int_min(property))
+                                              .arg(obs_property_int_max(property))
+                                        : QStringLiteral("is not a setting the studio keeps");
+        return false;
+    }
+    obs_data_set_int(room, key.constData(), static_cast<long long>(number));
+    return true;
+}
+
+bool hasFields(obs_data_t *data)
+{
+    obs_data_item_t *first = data ? obs_data_first(data) : nullptr;
+    const bool any = first != nullptr;
+    obs_data_item_release(&first);
+    return any;
+}
+
+void ignoreRoom(const QString &why)
+{
+    blog(LOG_WARNING, "kp-host: the scene's \"live\" %s; it is ignored", qPrintable(why));
+}
+
+// The file's room, field by field as the output's properties describe them;
+// what does not fit is left out with a log line. Null when there is none.
+OBSDataAutoRelease readRoom(const QJsonValue &live)
+{
+    if (live.isUndefined())
+        return nullptr;
+    const QJsonObject fields = live.toObject();
+    if (!live.isObject() || fields.size() > kMaxRoomFields) {
+        ignoreRoom(live.isObject() ? QStringLiteral("has more than %1 fields").arg(kMaxRoomFields)
+                                   : QStringLiteral("is not a record"));
+        return nullptr;
+    }
+    obs_properties_t *properties = obs_get_output_properties(KPSceneFile::roomOutputType());
+    OBSDataAutoRelease room = obs_data_create();
+    for (auto it = fields.constBegin(); it != fields.constEnd(); ++it) {
+        obs_property_t *property = obs_properties_get(properties, it.key().toUtf8().constData());
+        QString why = QStringLiteral("is not a setting of %1").arg(QLatin1String(KPSceneFile::roomOutputType()));
+        if (!property || !takeRoomField(property, it.value(), room, &why))
+            ignoreRoom(QStringLiteral("field \"%1\" %2").arg(it.key().left(64), why));
+    }
+    obs_properties_destroy(properties);
+    return room;
+}
+
 } // namespace
 
 bool KPSceneFile::isScene(const QByteArray &json, QSize *canvas)
@@ -170,6 +244,9 @@ bool KPSceneFile::save(obs_scene_t *scene, const QString &path, QString *error)
     root.insert(QStringLiteral("kp_scene"), 1);
     root.insert(QStringLiteral("canvas"), QJsonArray{int(video.base_width), int(video.base_height)});
     root.insert(QStringLiteral("sources"), saved.sources);
+    OBSDataAutoRelease live = room(scene);
+    if (hasFields(live))
+        root.insert(QStringLiteral("live"), QJsonDocument::fromJson(obs_data_get_json(live)).object());
     QSaveFile file(path);
     const QByteArray json = QJsonDocument(root).toJson();
     if (!file.open(QIODevice::WriteOnly) || file.write(json) != json.size() || !file.commit()) {
@@ -187,7 +264,8 @@ bool KPSceneFile::open(obs_scene_t *scene, const QString &path, QStringList *nam
         *error = QStringLiteral("cannot read %1: %2").arg(path, reason);
         return false;
     }
-    const QJsonValue sources = QJsonDocument::fromJson(json).object().value(QStringLiteral("sources"));
+    const QJsonObject root = QJsonDocument::fromJson(json).object();
+    const QJsonValue sources = root.value(QStringLiteral("sources"));
     if (!isScene(json) || !sources.isArray()) {
         *error = QStringLiteral("%1 is not a scene file").arg(path);
         return false;
@@ -214,7 +292,34 @@ bool KPSceneFile::open(obs_scene_t *scene, const QString &path, QStringList *nam
         loaded.append(QString::fromUtf8(obs_source_get_name(source)));
     }
     *names += loaded;
+    // A file without a room, or with none that fits, keeps the one the scene has.
+    OBSDataAutoRelease live = readRoom(root.value(QStringLiteral("live")));
+    if (hasFields(live))
+        setRoom(scene, live);
     return true;
+}
+
+const char *KPSceneFile::roomOutputType()
+{
+    return "kp_rtc_output";
+}
+
+OBSDataAutoRelease KPSceneFile::room(obs_scene_t *scene)
+{
+    OBSDataAutoRelease copy = obs_data_create();
+    OBSDataAutoRelease kept = obs_source_get_private_settings(obs_scene_get_source(scene));
+    OBSDataAutoRelease live = obs_data_get_obj(kept, kRoomKey);
+    if (live)
+        obs_data_apply(copy, live);
+    return copy;
+}
+
+void KPSceneFile::setRoom(obs_scene_t *scene, obs_data_t *room)
+{
+    OBSDataAutoRelease kept = obs_source_get_private_settings(obs_scene_get_source(scene));
+    OBSDataAutoRelease copy = obs_data_create();
+    obs_data_apply(copy, room);
+    obs_data_set_obj(kept, kRoomKey, copy);
 }
 
 bool KPSceneFile::filterTypeKnown(const QString &type)

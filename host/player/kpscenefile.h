@@ -5,13 +5,19 @@
 // name, settings with the drawings, hotkey bindings) with its visibility.
 //
 //   {"kp_scene": 1, "canvas": [1280, 720],
-//    "sources": [{"visible": true, "source": {"id": ..., "name": ..., ...}}, ...]}
+//    "sources": [{"visible": true, "source": {"id": ..., "name": ..., ...}}, ...],
+//    "live": {"server": ..., "channel": ..., ...}}
+//
+// "live", optional, is the room the studio goes live into: the settings of
+// the "kp_rtc_output" output, token included as given. The scene object keeps
+// it in its private settings, so every save of the scene (the studio's, the
+// recovery copy, a script's save_scene) writes it and every open restores it.
 
 #include <QSize>
 #include <QString>
 #include <QStringList>
 
-#include <obs.h>
+#include <obs.hpp>
 
 class KPSceneFile
 {
@@ -36,4 +42,10 @@ public:
     // True for a file that holds a scene rather than a script; canvas gets
     // the scene's canvas size when it has one.
     static bool isScene(const QByteArray &json, QSize *canvas = nullptr);
+
+    // The output type whose settings make the room.
+    static const char *roomOutputType();
+    // The scene's room: a copy of its "live" settings, empty when it has none.
+    static OBSDataAutoRelease room(obs_scene_t *scene);
+    static void setRoom(obs_scene_t *scene, obs_data_t *room);
 };

@@ -124,6 +124,9 @@ TEST(Scene, HostileSceneFilesCreateNothing)
         {scene(board("a", R"(, "versioned_id": "scene")")), "source \"a\" has the unknown type \"scene\""},
         {scene(board("a", R"(, "versioned_id": 7)")), "source \"a\" has no type in \"versioned_id\""},
         {scene(R"({"source": {"id": "scene", "name": "a"}})"), "source \"a\" has the unknown type \"scene\""},
+        // A room does not make a scene: its sources fail it all the same.
+        {R"({"kp_scene": 1, "live": {"channel": "lesson"}, "sources": [{"source": {"id": "scene", "name": "a"}}]})",
+         "source \"a\" has the unknown type \"scene\""},
         {scene(board("a", R"(, "filters": [{"id": "kp_image_source", "name": "f"}])")),
          "source \"a\" has a filter that has the unknown type \"kp_image_source\""},
         // A scene filter holding the source itself.
