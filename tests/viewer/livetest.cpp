@@ -30,6 +30,18 @@
 
 namespace {
 
+int rtcOutputs()
+{
+    int count = 0;
+    obs_enum_outputs(
+        [](void *count, obs_output_t *output) {
+            *static_cast<int *>(count) += QByteArray(obs_output_get_id(output)) == "kp_rtc_output";
+            return true;
+        },
+        &count);
+    return count;
+}
+
 QJsonObject json(obs_data_t *data)
 {
     return QJsonDocument::fromJson(obs_data_get_json(data)).object();
@@ -69,7 +81,7 @@ protected:
 
 } // namespace
 
-TEST_F(LiveTest, GoLiveJoinsTheRoomAndStopsAgain)
+TEST_F(LiveTest, GoLiveJoinsTheRoomStopsAndStopsOnClosing)
 {
     OBSDataAutoRelease room = obs_data_create_from_json(R"({"channel": "kp-studio-test", "uid": 7})");
     live()->setRoom(room);
@@ -84,6 +96,13 @@ TEST_F(LiveTest, GoLiveJoinsTheRoomAndStopsAgain)
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_TRUE(waitFor([&] { return !live()->active() && goLive->text() == QLatin1String("Go live"); }));
     EXPECT_EQ(status().toStdString(), "Not live");
+
+    // Closed while live, the window stops the output and lets it go.
+    QTest::mouseClick(button, Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return live()->active(); }));
+    m_viewer->setAttribute(Qt::WA_QuitOnClose, false);
+    m_viewer->close();
+    EXPECT_TRUE(waitFor([] { return rtcOutputs() == 0; }));
 }
 
 // Saved and opened again, the room is back and the room dialog shows it; a
