@@ -7,8 +7,6 @@
 #include "kprtcoutputsettings.h"
 #include "rtcoutputsupport.h"
 
-#include <QDir>
-#include <QFile>
 #include <QString>
 
 #include <netinet/in.h>
@@ -16,7 +14,6 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <ostream>
 #include <string>
@@ -220,114 +217,6 @@ TEST_F(RtcOutputTest, StartsAndStopsOutOfOrder)
     EXPECT_TRUE(live.active());
     EXPECT_EQ(log.lines().filter(QStringLiteral("started while already going live")).size(), 1);
     live.release();
-}
-
-// The module's hotkeys, fired as a host does for a bound key.
-void fireHotkey(const char *name)
-{
-    struct Search
-    {
-        const char *name;
-        obs_hotkey_id id = OBS_INVALID_HOTKEY_ID;
-        std::string description;
-    } search{name, OBS_INVALID_HOTKEY_ID, {}};
-    obs_enum_hotkeys(
-        [](void *data, obs_hotkey_id id, obs_hotkey_t *hotkey) {
-            auto *search = static_cast<Search *>(data);
-            if (std::strcmp(obs_hotkey_get_name(hotkey), search->name) == 0) {
-                search->id = id;
-                search->description = obs_hotkey_get_description(hotkey);
-            }
-            return true;
-        },
-        &search);
-    ASSERT_NE(search.id, OBS_INVALID_HOTKEY_ID) << name;
-    EXPECT_TRUE(search.description == "Go live" || search.description == "Stop going live") << search.description;
-    obs_key_combination_t key = {0, OBS_KEY_F11};
-    obs_hotkey_load_bindings(search.id, &key, 1);
-    obs_hotkey_inject_event(key, true);
-    obs_hotkey_inject_event(key, false);
-    obs_hotkey_load_bindings(search.id, nullptr, 0);
-}
-
-obs_output_t *hotkeyOutput()
-{
-    return obs_get_output_by_name("kp live");
-}
-
-// What the output's status procedure answers, as a host's status line asks.
-std::string stateOf(obs_output_t *output)
-{
-    calldata_t data = {};
-    proc_handler_call(obs_output_get_proc_handler(output), "kp_rtc_status", &data);
-    const char *state = calldata_string(&data, "state");
-    std::string answer = state ? state : "";
-    calldata_free(&data);
-    return answer;
-}
-
-// "Go live" reads live.json from the module's configuration folder each time;
-// a file that is missing, too large, not JSON or without a channel starts
-// nothing, with a log line.
-TEST_F(RtcOutputTest, HotkeysGoLiveWithTheSettingsFileAndNothingElse)
-{
-    setenv("VENDOR_RTC_ENGINE", "sim", 1);
-    const QString folder = KPObsTestEnvironment::moduleConfigPath() + QStringLiteral("/kp-source");
-    const QString path = folder + QStringLiteral("/live.json");
-    ASSERT_TRUE(QDir().mkpath(folder));
-    enum Kind { None, Folder, File };
-    const struct
-    {
-        const char *name;
-        Kind kind;
-        QByteArray contents;
-        const char *logged;
-    } cases[] = {
-        {"missing", None, {}, "is not a readable file"},
-        {"a folder", Folder, {}, "is not a readable file"},
-        {"too large", File, QByteArray(100 * 1024, ' '), "is not a readable file"},
-        {"empty", File, {}, "holds no JSON object"},
-        {"not JSON", File, "channel=lesson", "holds no JSON object"},
-        {"an array", File, "[1, 2]", "holds no JSON object"},
-        {"no channel", File, R"({"channel": 5, "server": "http://127.0.0.1:9/janus"})",
-         "hotkeys: cannot go live: no channel is set"},
-    };
-    for (const auto &c : cases) {
-        SCOPED_TRACE(c.name);
-        QDir(path).removeRecursively();
-        QFile::remove(path);
-        if (c.kind == Folder) {
-            ASSERT_TRUE(QDir().mkpath(path));
-        }
-        if (c.kind == File) {
-            QFile file(path);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-            file.write(c.contents);
-        }
-        KPLogCapture log;
-        fireHotkey("kp_go_live");
-        EXPECT_EQ(log.lines().filter(QLatin1String(c.logged)).size(), 1) << log.lines().join('\n').toStdString();
-        OBSOutputAutoRelease output = hotkeyOutput();
-        EXPECT_TRUE(!output || !obs_output_active(output));
-    }
-
-    QDir(path).removeRecursively();
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(R"({"server": "http://127.0.0.1:9/janus", "channel": "hotkeys", "width": 320, "height": 180})");
-    file.close();
-    KPLogCapture log;
-    fireHotkey("kp_go_live");
-    OBSOutputAutoRelease output = hotkeyOutput();
-    ASSERT_NE(output, nullptr);
-    EXPECT_TRUE(TestOutput::waitFor([&] { return stateOf(output) == "live"; }, kOutcomeWaitMs)) << stateOf(output);
-    fireHotkey("kp_go_live");
-    EXPECT_EQ(log.lines().filter(QStringLiteral("already live")).size(), 1);
-    fireHotkey("kp_stop_going_live");
-    EXPECT_TRUE(TestOutput::waitFor([&] { return !obs_output_active(output); }, kOutcomeWaitMs));
-    EXPECT_EQ(stateOf(output), "stopped");
-    fireHotkey("kp_stop_going_live");
-    EXPECT_EQ(log.lines().filter(QStringLiteral("not live;")).size(), 1);
 }
 
 } // namespace
