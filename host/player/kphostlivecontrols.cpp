@@ -40,10 +40,15 @@ KPHostLiveControls::~KPHostLiveControls()
 
 void KPHostLiveControls::toggle()
 {
-    if (m_live->active())
+    if (m_live->active()) {
         m_live->stop();
-    else if (!m_live->channel().isEmpty() || (editRoom() && !m_live->channel().isEmpty()))
-        m_live->start();
+    } else {
+        // Without a channel there is nowhere to go: the room comes first.
+        if (m_live->channel().isEmpty())
+            editRoom();
+        if (!m_live->channel().isEmpty())
+            m_live->start();
+    }
     refresh();
 }
 

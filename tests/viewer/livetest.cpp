@@ -11,6 +11,7 @@
 #include "kpsourcespanel.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -20,6 +21,7 @@
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QToolBar>
 
 #include <obs.hpp>
@@ -40,6 +42,20 @@ int rtcOutputs()
         },
         &count);
     return count;
+}
+
+// Fills the channel into the next room dialog and accepts it.
+void answerRoom(const QString &channel)
+{
+    auto *timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, channel] {
+        if (auto *dialog = qobject_cast<KPHostRoomDialog *>(QApplication::activeModalWidget())) {
+            dialog->findChild<QLineEdit *>(QStringLiteral("channel"))->setText(channel);
+            dialog->accept();
+            timer->deleteLater();
+        }
+    });
+    timer->start(20);
 }
 
 QJsonObject json(obs_data_t *data)
@@ -81,16 +97,17 @@ protected:
 
 } // namespace
 
-TEST_F(LiveTest, GoLiveJoinsTheRoomStopsAndStopsOnClosing)
+TEST_F(LiveTest, GoLiveAsksForTheRoomJoinsStopsAndStopsOnClosing)
 {
-    OBSDataAutoRelease room = obs_data_create_from_json(R"({"channel": "kp-studio-test", "uid": 7})");
-    live()->setRoom(room);
     EXPECT_TRUE(status().isEmpty());
     QAction *goLive = m_studio->live()->goLiveAction();
     QWidget *button = m_viewer->findChild<QToolBar *>(QStringLiteral("Live"))->widgetForAction(goLive);
     ASSERT_NE(button, nullptr);
 
+    // Without a channel the room dialog comes first.
+    answerRoom(QStringLiteral("kp-studio-test"));
     QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(live()->channel().toStdString(), "kp-studio-test");
     EXPECT_TRUE(waitFor([&] { return status().startsWith(QLatin1String("Live: ")); })) << status().toStdString();
     EXPECT_EQ(goLive->text().toStdString(), "Stop going live");
     QTest::mouseClick(button, Qt::LeftButton);
