@@ -22,6 +22,8 @@ PACKAGES=(
     # (VP8, Opus, ICE through libnice), Janus's HTTP API through libcurl.
     janus curl python3
     gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-plugins-bad gstreamer1.0-nice gstreamer1.0-x
+    # H.264 as the other video codec: x264's encoder, FFmpeg's decoder.
+    gstreamer1.0-plugins-ugly gstreamer1.0-libav
     libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev libcurl4-openssl-dev nlohmann-json3-dev
     # The watch page (web/): Janus's JavaScript client and WebRTC adapter,
     # and a browser for its tests.

@@ -306,8 +306,10 @@ void JanusEngine::connect(uint64_t generation)
     const Channel channel = this->channel();
     m_roomId = janus::roomFor(channel.name);
     Outcome outcome = openSession(generation, channel);
+    bool takesH264 = true;
     if (outcome.kind == Outcome::Done)
-        outcome = m_server->ensureRoom(m_publisherHandle, m_roomId, channel.name);
+        outcome = m_server->ensureRoom(m_publisherHandle, m_roomId, channel.name, takesH264);
+    m_roomTakesH264 = takesH264;
     if (outcome.kind == Outcome::Done)
         outcome = m_server->joinRoom(m_publisherHandle, m_roomId, channel.uid);
     if (outcome.kind == Outcome::Fault)

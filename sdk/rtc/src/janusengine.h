@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -150,6 +151,8 @@ private:
     bool m_everJoined = false;
     Backoff m_backoff;
     uint64_t m_roomId = 0;
+    // Written on the control thread before a peer starts, read where it starts.
+    std::atomic<bool> m_roomTakesH264{true};
     uint64_t m_publisherHandle = 0;
 
     // Owned by the media thread.

@@ -47,6 +47,12 @@ bool JanusParameters::read(const char *parameters, Values &values)
             return false;
         read.url = value.get<std::string>();
     }
+    if (settings.contains("rtc.video.codec")) {
+        const Json &value = settings["rtc.video.codec"];
+        if (!value.is_string() || (value != "vp8" && value != "h264"))
+            return false;
+        read.media.codec = value == "h264" ? WebRtcPeer::Media::Codec::H264 : WebRtcPeer::Media::Codec::Vp8;
+    }
     if (!readWhole(settings, "rtc.video.bitrate_kbps", kLowestBitrateKbps, kHighestBitrateKbps,
                    read.media.bitrateKbps) ||
         !readWhole(settings, "rtc.video.frame_rate", 1, kHighestFrameRate, read.media.frameRate) ||

@@ -8,8 +8,9 @@ namespace vendor {
 namespace rtc {
 
 // The Janus engine's own keys of a parameters object (setParameters):
-// "rtc.janus.url" (the server's API root), "rtc.video.bitrate_kbps" and
-// "rtc.video.frame_rate" (of an external source), "rtc.video.receive_latency_ms"
+// "rtc.janus.url" (the server's API root), "rtc.video.codec" ("vp8" or
+// "h264"), "rtc.video.bitrate_kbps" and "rtc.video.frame_rate" (of an
+// external source), "rtc.video.receive_latency_ms"
 // (how long received video is held to reorder packets, 0 to 5000). Other
 // keys are taken and ignored.
 class JanusParameters

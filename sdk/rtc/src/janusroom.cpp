@@ -3,6 +3,8 @@
 #include "janusengine.h"
 #include "janusprotocol.h"
 
+#include <cstdio>
+
 namespace vendor {
 namespace rtc {
 namespace {
@@ -168,9 +170,14 @@ std::shared_ptr<WebRtcPeer> JanusRoom::startPeer(uint64_t generation, WebRtcPeer
 {
     const bool publisher = role == WebRtcPeer::Role::Publisher;
     const JanusEngine::Channel channel = m_engine.channel();
+    WebRtcPeer::Media media = channel.media;
+    if (publisher && media.codec == WebRtcPeer::Media::Codec::H264 && !m_engine.m_roomTakesH264) {
+        std::fprintf(stderr, "vendor_rtc: janus: the room takes no H.264; sending VP8\n");
+        media.codec = WebRtcPeer::Media::Codec::Vp8;
+    }
     auto peer = std::make_shared<WebRtcPeer>(role, peerCallbacks(generation, handle, remote),
                                              publisher ? channel.camera : std::string(),
-                                             publisher && m_engine.m_external.enabled(), channel.media);
+                                             publisher && m_engine.m_external.enabled(), media);
     std::string error;
     if (peer->start(error))
         return peer;

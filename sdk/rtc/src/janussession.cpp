@@ -60,17 +60,21 @@ JanusSession::Outcome JanusSession::attachToRoom(uint64_t &handle)
 }
 
 // Rooms are made on first use; two members making one at once both succeed.
-JanusSession::Outcome JanusSession::ensureRoom(uint64_t handle, uint64_t room, const std::string &description)
+JanusSession::Outcome JanusSession::ensureRoom(uint64_t handle, uint64_t room, const std::string &description,
+                                               bool &takesH264)
 {
     Reply reply = message(handle, {{"request", "exists"}, {"room", room}});
     Outcome outcome = judge(reply, "asking for the room");
     if (outcome.kind != Outcome::Done)
         return outcome;
     const Json &exists = member(member(member(reply.body, "plugindata"), "data"), "exists");
-    if (exists.is_boolean() && exists.get<bool>())
+    if (exists.is_boolean() && exists.get<bool>()) {
+        takesH264 = roomTakesH264(handle, room);
         return {};
+    }
+    takesH264 = true;
     reply = message(handle, {{"request", "create"}, {"room", room}, {"description", description},
-                             {"publishers", 16}, {"notify_joining", true}, {"videocodec", "vp8"},
+                             {"publishers", 16}, {"notify_joining", true}, {"videocodec", "vp8,h264"},
                              {"audiocodec", "opus"}});
     const Json &created = member(member(reply.body, "plugindata"), "data");
     if (reply.reached && (member(created, "videoroom") == "created" || janus::roomError(created) == kRoomExists))
@@ -79,6 +83,23 @@ JanusSession::Outcome JanusSession::ensureRoom(uint64_t handle, uint64_t room, c
     if (outcome.kind != Outcome::Done)
         return outcome;
     return {Outcome::Fault, "the answer to creating the room tells neither success nor an error"};
+}
+
+// From the server's list of rooms; a room it does not list (a private one)
+// is taken to want VP8, which every room takes.
+bool JanusSession::roomTakesH264(uint64_t handle, uint64_t room)
+{
+    const Reply reply = message(handle, {{"request", "list"}});
+    const Json &rooms = member(member(member(reply.body, "plugindata"), "data"), "list");
+    if (!rooms.is_array())
+        return false;
+    for (const Json &entry : rooms) {
+        const Json &id = member(entry, "room");
+        const Json &codecs = member(entry, "videocodec");
+        if (id.is_number_unsigned() && id.get<uint64_t>() == room && codecs.is_string())
+            return codecs.get<std::string>().find("h264") != std::string::npos;
+    }
+    return false;
 }
 
 JanusSession::Outcome JanusSession::joinRoom(uint64_t handle, uint64_t room, uid_t uid)

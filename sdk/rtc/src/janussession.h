@@ -34,8 +34,11 @@ public:
     // The steps of joining a room, in their order.
     Outcome create();
     Outcome attachToRoom(uint64_t &handle);
-    Outcome ensureRoom(uint64_t handle, uint64_t room, const std::string &description);
+    // takesH264: whether the room takes H.264 as well as VP8. Rooms this
+    // engine makes take both; a room made otherwise says which it takes.
+    Outcome ensureRoom(uint64_t handle, uint64_t room, const std::string &description, bool &takesH264);
     Outcome joinRoom(uint64_t handle, uint64_t room, uid_t uid);
+    bool roomTakesH264(uint64_t handle, uint64_t room);
 
     // handle is 0 when the answer holds none.
     Reply attach(uint64_t &handle);

@@ -42,11 +42,20 @@ const char *const kPublisherRest =
 // before the first audio frame or without any. The sources state their
 // latency: without it the pipeline's latency cannot be set and no frame
 // reaches the connection.
-const char *const kPublisherExternal =
+const char *const kExternalVideo =
     "appsrc name=vsrc is-live=true format=time do-timestamp=true block=false max-buffers=2 min-latency=0 max-latency=100000000 "
-    "leaky-type=downstream ! videoconvert ! vp8enc name=venc deadline=1 cpu-used=8 "
-    "target-bitrate=%d keyframe-max-dist=%d ! rtpvp8pay pt=96 ! "
-    "application/x-rtp,media=video,encoding-name=VP8,payload=96,clock-rate=90000 ! webrtc. "
+    "leaky-type=downstream ! videoconvert ! ";
+// Target bit rate in bit/s, then the key frame distance in frames.
+const char *const kVp8Encoder =
+    "vp8enc name=venc deadline=1 cpu-used=8 target-bitrate=%d keyframe-max-dist=%d ! rtpvp8pay pt=96 ! "
+    "application/x-rtp,media=video,encoding-name=VP8,payload=96,clock-rate=90000 ! webrtc. ";
+// Target bit rate in kbit/s, then the key frame distance in frames. The
+// constrained baseline profile is the one every WebRTC receiver decodes.
+const char *const kH264Encoder =
+    "x264enc name=venc tune=zerolatency speed-preset=ultrafast bitrate=%d key-int-max=%d ! "
+    "video/x-h264,profile=constrained-baseline ! rtph264pay pt=102 config-interval=-1 aggregate-mode=zero-latency ! "
+    "application/x-rtp,media=video,encoding-name=H264,payload=102,clock-rate=90000 ! webrtc. ";
+const char *const kExternalAudio =
     "audiotestsrc is-live=true wave=silence ! audiomixer name=amix ! audioconvert ! audioresample ! "
     "opusenc name=aenc ! rtpopuspay pt=111 ! "
     "application/x-rtp,media=audio,encoding-name=OPUS,payload=111,clock-rate=48000 ! webrtc. "
@@ -177,9 +186,11 @@ bool WebRtcPeer::start(std::string &error)
 std::string WebRtcPeer::publisherDescription() const
 {
     if (m_external) {
-        gchar *external = g_strdup_printf(kPublisherExternal, m_media.bitrateKbps * 1000, m_media.frameRate * 2);
-        const std::string text = external;
-        g_free(external);
+        const bool h264 = m_media.codec == Media::Codec::H264;
+        gchar *encoder = g_strdup_printf(h264 ? kH264Encoder : kVp8Encoder,
+                                         h264 ? m_media.bitrateKbps : m_media.bitrateKbps * 1000, m_media.frameRate * 2);
+        const std::string text = std::string(kExternalVideo) + encoder + kExternalAudio;
+        g_free(encoder);
         return text;
     }
     std::string description;

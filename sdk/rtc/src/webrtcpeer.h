@@ -49,12 +49,15 @@ public:
         int height = 0;
     };
 
-    // How an external publisher encodes its video (a key frame goes out at
-    // least every two seconds of frames), and how long a subscriber holds
+    // How an external publisher encodes its video (VP8 or H.264, in their
+    // real-time modes; a key frame goes out at least every two seconds of
+    // frames), and how long a subscriber holds
     // incoming packets to put them in order. On a good link a short hold
     // costs nothing and is most of what a viewer waits for a frame.
     struct Media
     {
+        enum class Codec { Vp8, H264 };
+        Codec codec = Codec::Vp8;
         int bitrateKbps = 1500;
         int frameRate = 30;
         int receiveLatencyMs = 40;
