@@ -2,6 +2,7 @@
 
 #include "kpscenefile.h"
 
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLineEdit>
@@ -30,7 +31,7 @@ KPHostRoomDialog::KPHostRoomDialog(obs_data_t *room, QWidget *parent) : QDialog(
     resize(480, sizeHint().height());
 }
 
-// The output has text and whole numbers only; other kinds are not offered.
+// The output has text, whole numbers and lists of texts; other kinds are not offered.
 void KPHostRoomDialog::addField(obs_property_t *property, obs_data_t *shown, QFormLayout *form)
 {
     const char *name = obs_property_name(property);
@@ -48,6 +49,14 @@ void KPHostRoomDialog::addField(obs_property_t *property, obs_data_t *shown, QFo
             box->setSpecialValueText(tr("automatic"));
         box->setValue(int(qBound<long long>(box->minimum(), obs_data_get_int(shown, name), box->maximum())));
         field = box;
+    } else if (obs_property_get_type(property) == OBS_PROPERTY_LIST &&
+               obs_property_list_format(property) == OBS_COMBO_FORMAT_STRING) {
+        auto *list = new QComboBox;
+        for (size_t i = 0; i < obs_property_list_item_count(property); ++i)
+            list->addItem(QString::fromUtf8(obs_property_list_item_name(property, i)),
+                          QString::fromUtf8(obs_property_list_item_string(property, i)));
+        list->setCurrentIndex(qMax(0, list->findData(QString::fromUtf8(obs_data_get_string(shown, name)))));
+        field = list;
     }
     if (!field)
         return;
@@ -68,6 +77,8 @@ OBSDataAutoRelease KPHostRoomDialog::settings() const
                 obs_data_set_string(settings, name.constData(), text.constData());
         } else if (auto *box = qobject_cast<QSpinBox *>(field)) {
             obs_data_set_int(settings, name.constData(), box->value());
+        } else if (auto *list = qobject_cast<QComboBox *>(field)) {
+            obs_data_set_string(settings, name.constData(), list->currentData().toString().toUtf8().constData());
         }
     }
     return settings;

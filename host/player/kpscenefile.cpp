@@ -156,12 +156,30 @@ void undoAdded(const QVector<obs_sceneitem_t *> &items)
         obs_sceneitem_remove(item);
 }
 
-// Takes a field when its property's kind (text or integer, in range) says it
-// fits; otherwise says why not.
+// Whether text is one of a list property's values.
+bool listHolds(obs_property_t *property, const QString &text)
+{
+    for (size_t i = 0; i < obs_property_list_item_count(property); ++i) {
+        if (text == QString::fromUtf8(obs_property_list_item_string(property, i)))
+            return true;
+    }
+    return false;
+}
+
+// Takes a field when its property's kind (text, integer in range, one of a
+// list's texts) says it fits; otherwise says why not.
 bool takeRoomField(obs_property_t *property, const QJsonValue &value, obs_data_t *room, QString *why)
 {
     const QByteArray key = obs_property_name(property);
     const obs_property_type kind = obs_property_get_type(property);
+    if (kind == OBS_PROPERTY_LIST && obs_property_list_format(property) == OBS_COMBO_FORMAT_STRING) {
+        if (!value.isString() || !listHolds(property, value.toString())) {
+            *why = QStringLiteral("is not one of the setting's choices");
+            return false;
+        }
+        obs_data_set_string(room, key.constData(), value.toString().toUtf8().constData());
+        return true;
+    }
     if (kind == OBS_PROPERTY_TEXT) {
         const QByteArray text = value.toString().toUtf8();
         if (!value.isString() || text.size() > kMaxRoomText || text.contains('\0')) {

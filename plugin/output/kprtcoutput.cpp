@@ -42,6 +42,7 @@ QByteArray engineParameters(const KPRtcOutputSettings &settings)
     parameters.insert(QStringLiteral("rtc.janus.url"), settings.server);
     parameters.insert(QStringLiteral("rtc.video.bitrate_kbps"), settings.bitrateKbps);
     parameters.insert(QStringLiteral("rtc.video.frame_rate"), settings.fps);
+    parameters.insert(QStringLiteral("rtc.video.codec"), settings.codec);
     return QJsonDocument(parameters).toJson(QJsonDocument::Compact);
 }
 
@@ -139,12 +140,13 @@ bool KPRtcOutput::start()
         releaseEngine();
         return false;
     }
-    KP_LOG(1, QStringLiteral("kp_rtc_output: joining \"%1\" on %2 at %3x%4, %5 fps, %6 kbit/s.")
+    KP_LOG(1, QStringLiteral("kp_rtc_output: joining \"%1\" on %2 at %3x%4, %5 fps, %6 kbit/s, %7.")
                   .arg(settings.channel, settings.server)
                   .arg(settings.width)
                   .arg(settings.height)
                   .arg(settings.fps)
-                  .arg(settings.bitrateKbps));
+                  .arg(settings.bitrateKbps)
+                  .arg(settings.codec));
     return true;
 }
 

@@ -78,6 +78,11 @@ KPRtcOutputSettings KPRtcOutputSettings::read(obs_data_t *settings, int canvasWi
     result.server = readText(settings, "server", kDefaultServer);
     result.channel = readText(settings, "channel", "");
     result.token = readText(settings, "token", "");
+    result.codec = readText(settings, "codec", "vp8");
+    if (result.codec != QLatin1String("vp8") && result.codec != QLatin1String("h264")) {
+        KP_LOG(1, QStringLiteral("kp_rtc_output: \"codec\" \"%1\" is neither vp8 nor h264; vp8 is used.").arg(result.codec.left(64)));
+        result.codec = QStringLiteral("vp8");
+    }
     result.uid = unsigned(readBounded(settings, "uid", 0, std::numeric_limits<int>::max(), 0));
 
     canvasWidth = qBound(kMinSide, canvasWidth, kMaxSide);
@@ -101,6 +106,7 @@ void KPRtcOutputSettings::setDefaults(obs_data_t *settings)
 {
     obs_data_set_default_string(settings, "server", kDefaultServer);
     obs_data_set_default_int(settings, "fps", 30);
+    obs_data_set_default_string(settings, "codec", "vp8");
 }
 
 obs_properties_t *KPRtcOutputSettings::properties()
@@ -114,5 +120,9 @@ obs_properties_t *KPRtcOutputSettings::properties()
     obs_properties_add_int(props, "height", obs_module_text("RtcOutput.Height"), 0, kMaxSide, 2);
     obs_properties_add_int(props, "fps", obs_module_text("RtcOutput.Fps"), 1, kMaxFps, 1);
     obs_properties_add_int(props, "bitrate_kbps", obs_module_text("RtcOutput.Bitrate"), 0, kMaxBitrateKbps, 50);
+    obs_property_t *codec =
+        obs_properties_add_list(props, "codec", obs_module_text("RtcOutput.Codec"), OBS_COMBO_TYPE_LIST, OBS_COMBO_FORMAT_STRING);
+    obs_property_list_add_string(codec, "VP8", "vp8");
+    obs_property_list_add_string(codec, "H.264", "h264");
     return props;
 }

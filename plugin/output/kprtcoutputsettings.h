@@ -13,6 +13,7 @@ struct KPRtcOutputSettings
     QString server;
     QString channel;
     QString token;
+    QString codec = QStringLiteral("vp8"); // "vp8" or "h264"
     unsigned int uid = 0;
     int width = 0;
     int height = 0;

@@ -1,8 +1,10 @@
-// The module's "Go live" and "Stop going live" hotkeys inside real libobs,
-// with the simulated engine: what they make of live.json in the module's
-// configuration folder, and the output's status procedure.
+// What the "kp_rtc_output" output reads, inside real libobs: its settings,
+// and the module's "Go live" and "Stop going live" hotkeys' live.json in the
+// module's configuration folder (with the simulated engine, and the output's
+// status procedure).
 #include "kpobstestenvironment.h"
 #include "kplogcapture.h"
+#include "kprtcoutputsettings.h"
 #include "rtcoutputsupport.h"
 
 #include <QDir>
@@ -11,6 +13,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -21,6 +24,58 @@ namespace {
 auto *g_environment = ::testing::AddGlobalTestEnvironment(new KPObsTestEnvironment({true, true}));
 
 constexpr int kOutcomeWaitMs = 60000;
+
+struct SettingsCase
+{
+    const char *name;
+    const char *json;
+    int canvasWidth, canvasHeight;
+    int width, height, fps, bitrateKbps;
+    const char *codec;
+};
+
+void PrintTo(const SettingsCase &c, std::ostream *out)
+{
+    *out << c.name;
+}
+
+const SettingsCase kSettings[] = {
+    {"DefaultsCapTheCanvasAt720p", "{}", 1920, 1080, 1280, 720, 30, 1500, "vp8"},
+    {"SmallCanvasKeptWithBitrateBySize", "{}", 640, 360, 640, 360, 30, 375, "vp8"},
+    {"TallCanvasFitsInside", R"({"codec":"h264"})", 1080, 1920, 404, 720, 30, 473, "h264"},
+    {"ZerosTakeTheDefaults", R"({"width":0,"height":0,"fps":0,"bitrate_kbps":0})", 1280, 720, 1280, 720, 30, 1500,
+     "vp8"},
+    {"WrongTypesTakeTheDefaults",
+     R"({"width":"wide","height":[1],"fps":true,"bitrate_kbps":{},"server":5,"codec":264})", 1280, 720, 1280, 720, 30,
+     1500, "vp8"},
+    {"AbsurdValuesAreClamped", R"({"width":100000,"height":-3,"fps":1000,"bitrate_kbps":1e12,"codec":"H.265"})", 1280,
+     720, 4096, 16, 60, 20000, "vp8"},
+    {"OddSizesAndFractionsRound", R"({"width":641.4,"height":361,"fps":29.97,"bitrate_kbps":10})", 1280, 720, 640, 360,
+     30, 50, "vp8"},
+    {"NoCanvasIsTakenForTheSmallest", "{}", 0, 0, 16, 16, 30, 50, "vp8"},
+};
+
+class RtcOutputSettingsTest : public ::testing::TestWithParam<SettingsCase>
+{
+};
+
+TEST_P(RtcOutputSettingsTest, AreReadWithinBounds)
+{
+    const SettingsCase &c = GetParam();
+    obs_data_t *data = obs_data_create_from_json(c.json);
+    ASSERT_NE(data, nullptr);
+    const KPRtcOutputSettings read = KPRtcOutputSettings::read(data, c.canvasWidth, c.canvasHeight);
+    obs_data_release(data);
+    EXPECT_EQ(read.width, c.width);
+    EXPECT_EQ(read.height, c.height);
+    EXPECT_EQ(read.fps, c.fps);
+    EXPECT_EQ(read.bitrateKbps, c.bitrateKbps);
+    EXPECT_EQ(read.codec, QLatin1String(c.codec));
+    EXPECT_EQ(read.server, QStringLiteral("http://127.0.0.1:8088/janus"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, RtcOutputSettingsTest, ::testing::ValuesIn(kSettings),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 // The module's hotkeys, fired as a host does for a bound key.
 void fireHotkey(const char *name)

@@ -85,7 +85,8 @@ private:
     obs_sceneitem_t *m_item = nullptr;
 };
 
-class RtcOutputLiveTest : public ::testing::Test
+// Each case once with each video codec.
+class RtcOutputLiveTest : public ::testing::TestWithParam<const char *>
 {
 protected:
     void SetUp() override
@@ -95,20 +96,21 @@ protected:
         setenv("VENDOR_RTC_ENGINE", "janus", 1);
     }
 
-    static std::string settings(const char *channel, unsigned uid)
+    std::string settings(const std::string &channel, unsigned uid) const
     {
         return std::string(R"({"server":")") + std::getenv("VENDOR_RTC_JANUS_URL") + R"(","channel":")" + channel +
                R"(","uid":)" + std::to_string(uid) + R"(,"token":")" + std::getenv("KP_JANUS_TOKEN") +
-               R"(","width":640,"height":360,"fps":30})";
+               R"(","width":640,"height":360,"fps":30,"codec":")" + GetParam() + R"("})";
     }
 };
 
 // The audience decodes the board: the rectangle's side red, its inside the
 // background; a new background shows in the picture while the side stays red.
-TEST_F(RtcOutputLiveTest, AudienceSeesTheBoardAndItsChanges)
+TEST_P(RtcOutputLiveTest, AudienceSeesTheBoardAndItsChanges)
 {
     Board board;
-    TestOutput live(settings("board-live", 711).c_str());
+    const std::string channel = std::string("board-live-") + GetParam();
+    TestOutput live(settings(channel, 711).c_str());
     ASSERT_TRUE(obs_output_start(live.output()));
     ASSERT_TRUE(TestOutput::waitFor([&] { return live.active() || live.stopped(); }, kMediaWaitMs));
     ASSERT_TRUE(live.active()) << obs_output_get_last_error(live.output());
@@ -124,7 +126,7 @@ TEST_F(RtcOutputLiveTest, AudienceSeesTheBoardAndItsChanges)
     canvas.view = window.view();
     canvas.uid = 711;
     ASSERT_EQ(audience->setupRemoteVideo(canvas), 0);
-    ASSERT_EQ(audience->joinChannel(std::getenv("KP_JANUS_TOKEN"), "board-live", nullptr, 712), 0);
+    ASSERT_EQ(audience->joinChannel(std::getenv("KP_JANUS_TOKEN"), channel.c_str(), nullptr, 712), 0);
     ASSERT_TRUE(handler.waitFor(
         "firstRemoteVideo", [](const RecordingHandler::Event &e) { return e.number == 711; }, kMediaWaitMs));
 
@@ -144,5 +146,8 @@ TEST_F(RtcOutputLiveTest, AudienceSeesTheBoardAndItsChanges)
     obs_output_stop(live.output());
     EXPECT_TRUE(TestOutput::waitFor([&] { return !live.active(); }, kMediaWaitMs));
 }
+
+INSTANTIATE_TEST_SUITE_P(Codecs, RtcOutputLiveTest, ::testing::Values("vp8", "h264"),
+                         [](const auto &info) { return std::string(info.param); });
 
 } // namespace

@@ -1,10 +1,8 @@
-// The "kp_rtc_output" output inside real libobs: how it reads its settings,
-// and how it ends against a fake Janus server's hostile replies, a closed
+// The "kp_rtc_output" output inside real libobs: how it ends against a fake Janus server's hostile replies, a closed
 // port and a server that goes away while it is live.
 #include "fakejanusserver.h"
 #include "kplogcapture.h"
 #include "kpobstestenvironment.h"
-#include "kprtcoutputsettings.h"
 #include "rtcoutputsupport.h"
 
 #include <QString>
@@ -30,54 +28,6 @@ auto *g_environment = ::testing::AddGlobalTestEnvironment(new KPObsTestEnvironme
 
 // Five failed attempts, with their pauses, and a loaded machine.
 constexpr int kOutcomeWaitMs = 60000;
-
-struct SettingsCase
-{
-    const char *name;
-    const char *json;
-    int canvasWidth, canvasHeight;
-    int width, height, fps, bitrateKbps;
-};
-
-void PrintTo(const SettingsCase &c, std::ostream *out)
-{
-    *out << c.name;
-}
-
-const SettingsCase kSettings[] = {
-    {"DefaultsCapTheCanvasAt720p", "{}", 1920, 1080, 1280, 720, 30, 1500},
-    {"SmallCanvasKeptWithBitrateBySize", "{}", 640, 360, 640, 360, 30, 375},
-    {"TallCanvasFitsInside", "{}", 1080, 1920, 404, 720, 30, 473},
-    {"ZerosTakeTheDefaults", R"({"width":0,"height":0,"fps":0,"bitrate_kbps":0})", 1280, 720, 1280, 720, 30, 1500},
-    {"WrongTypesTakeTheDefaults", R"({"width":"wide","height":[1],"fps":true,"bitrate_kbps":{},"server":5})", 1280, 720,
-     1280, 720, 30, 1500},
-    {"AbsurdValuesAreClamped", R"({"width":100000,"height":-3,"fps":1000,"bitrate_kbps":1e12})", 1280, 720, 4096, 16, 60,
-     20000},
-    {"OddSizesAndFractionsRound", R"({"width":641.4,"height":361,"fps":29.97,"bitrate_kbps":10})", 1280, 720, 640, 360,
-     30, 50},
-    {"NoCanvasIsTakenForTheSmallest", "{}", 0, 0, 16, 16, 30, 50},
-};
-
-class RtcOutputSettingsTest : public ::testing::TestWithParam<SettingsCase>
-{
-};
-
-TEST_P(RtcOutputSettingsTest, AreReadWithinBounds)
-{
-    const SettingsCase &c = GetParam();
-    obs_data_t *data = obs_data_create_from_json(c.json);
-    ASSERT_NE(data, nullptr);
-    const KPRtcOutputSettings read = KPRtcOutputSettings::read(data, c.canvasWidth, c.canvasHeight);
-    obs_data_release(data);
-    EXPECT_EQ(read.width, c.width);
-    EXPECT_EQ(read.height, c.height);
-    EXPECT_EQ(read.fps, c.fps);
-    EXPECT_EQ(read.bitrateKbps, c.bitrateKbps);
-    EXPECT_EQ(read.server, QStringLiteral("http://127.0.0.1:8088/janus"));
-}
-
-INSTANTIATE_TEST_SUITE_P(Table, RtcOutputSettingsTest, ::testing::ValuesIn(kSettings),
-                         [](const auto &info) { return std::string(info.param.name); });
 
 // A port of 127.0.0.1 that nothing listens on.
 int closedPort()

@@ -128,7 +128,7 @@ TEST_F(LiveTest, GoLiveAsksForTheRoomJoinsStopsAndStopsOnClosing)
 TEST_F(LiveTest, TheSceneKeepsItsRoomAndIgnoresBadOnes)
 {
     const QJsonObject room{{"server", "https://rtc.example/janus"}, {"channel", "lesson"}, {"uid", 7},
-                           {"token", "secret"}, {"fps", 25}};
+                           {"token", "secret"}, {"fps", 25}, {"codec", "h264"}};
     OBSDataAutoRelease settings = obs_data_create_from_json(QJsonDocument(room).toJson().constData());
     live()->setRoom(settings);
     const QString path = m_dir.filePath(QStringLiteral("scene.json"));
@@ -163,6 +163,8 @@ TEST_F(LiveTest, TheSceneKeepsItsRoomAndIgnoresBadOnes)
         {QJsonObject{{"channel", huge}, {"token", "ok"}}, {{"token", "ok"}}},
         {QJsonObject{{"channel", QStringLiteral("a") + QChar(0) + QStringLiteral("b")}}, {}},
         {QJsonObject{{QString(100000, QLatin1Char('k')), 1}, {"channel", "kept"}}, {{"channel", "kept"}}},
+        {QJsonObject{{"codec", "av1"}, {"channel", "kept"}}, {{"channel", "kept"}}},
+        {QJsonObject{{"codec", 264}}, {}},
         {many, {}},
     };
     const QString ignored = QStringLiteral("the scene's \"live\"");
