@@ -159,6 +159,9 @@ TEST_F(RtcOutputTest, StartsAndStopsOutOfOrder)
 
     ASSERT_TRUE(obs_output_start(live.output()));
     obs_output_stop(live.output()); // the simulated join takes 200 ms
+    // libobs ends the data capture on a thread of its own: once it has, the
+    // join that was under way must not make the output active again.
+    ASSERT_TRUE(TestOutput::waitFor([&] { return !live.active(); }, kOutcomeWaitMs));
     EXPECT_FALSE(TestOutput::waitFor([&] { return live.active(); }, 1000));
 
     ASSERT_TRUE(obs_output_start(live.output()));
