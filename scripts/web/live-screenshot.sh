@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs inside scripts/janus/with-janus.sh (make live-screenshot): kp-host goes
-# live with a drawn-on whiteboard, and the watch page, in headless Chromium,
+# Runs inside scripts/janus/with-janus.sh (make live-screenshot): the studio
+# (kp-host view) goes live with a drawn-on whiteboard, and the watch page, in headless Chromium,
 # is pictured once it shows the board. Arguments: the build folder, the PNG.
 set -euo pipefail
 build_dir=$1
@@ -23,7 +23,7 @@ stroke() { # type colour width x1 y1 x2 y2
     echo '{"do": "start_output", "name": "live", "type": "kp_rtc_output", "settings": {"server": "'"$VENDOR_RTC_JANUS_URL"'", "channel": "lesson", "uid": 7}},'
     echo '{"do": "frames", "count": 3600}]}'
 } >"$work/live.json"
-in_background "$build_dir/host/player/kp-host" play "$work/live.json" --out "$work" >"$work/host.log" 2>&1
+in_background "$build_dir/host/player/kp-host" view "$work/live.json" --out "$work" >"$work/host.log" 2>&1
 serve_page
 python3 "$root/scripts/web/screenshot.py" --wait-for "frames" \
     --size 1000x640 "$page_address?server=$VENDOR_RTC_JANUS_URL&channel=lesson" "$out"
