@@ -1,12 +1,11 @@
 #include "kplivehotkeys.h"
 
+#include "kpfilereader.h"
 #include "kplog.h"
 
 #include <obs-module.h>
 
 #include <QByteArray>
-#include <QFile>
-#include <QFileInfo>
 
 const char KPLiveHotkeys::kSettingsFile[] = "live.json";
 
@@ -120,15 +119,15 @@ obs_data_t *KPLiveHotkeys::readSettings() const
         logged(QStringLiteral("the host gives the module no configuration folder; cannot go live."));
         return nullptr;
     }
-    const QFileInfo info(path);
-    QFile file(path);
-    if (!info.isFile() || info.size() > kMaxSettingsBytes || !file.open(QIODevice::ReadOnly)) {
-        logged(QStringLiteral("no settings to go live with: %1 is not a readable file of at most %2 bytes.")
+    QByteArray json;
+    QString reason;
+    if (!KPFileReader::read(path, &json, &reason, kMaxSettingsBytes)) {
+        logged(QStringLiteral("no settings to go live with: %1 is not a readable file of at most %2 bytes (%3).")
                    .arg(path)
-                   .arg(kMaxSettingsBytes));
+                   .arg(kMaxSettingsBytes)
+                   .arg(reason));
         return nullptr;
     }
-    const QByteArray json = file.read(kMaxSettingsBytes + 1);
     obs_data_t *settings = json.trimmed().startsWith('{') ? obs_data_create_from_json(json.constData()) : nullptr;
     if (!settings)
         logged(QStringLiteral("%1 holds no JSON object; cannot go live.").arg(path));

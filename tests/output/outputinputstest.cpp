@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QString>
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <ostream>
@@ -130,7 +132,7 @@ TEST(LiveHotkeys, GoLiveWithTheSettingsFileAndNothingElse)
     const QString folder = KPObsTestEnvironment::moduleConfigPath() + QStringLiteral("/kp-source");
     const QString path = folder + QStringLiteral("/live.json");
     ASSERT_TRUE(QDir().mkpath(folder));
-    enum Kind { None, Folder, File };
+    enum Kind { None, Folder, Fifo, File };
     const struct
     {
         const char *name;
@@ -140,6 +142,7 @@ TEST(LiveHotkeys, GoLiveWithTheSettingsFileAndNothingElse)
     } cases[] = {
         {"missing", None, {}, "is not a readable file"},
         {"a folder", Folder, {}, "is not a readable file"},
+        {"a FIFO without a writer", Fifo, {}, "is not a readable file"},
         {"too large", File, QByteArray(100 * 1024, ' '), "is not a readable file"},
         {"empty", File, {}, "holds no JSON object"},
         {"not JSON", File, "channel=lesson", "holds no JSON object"},
@@ -153,6 +156,9 @@ TEST(LiveHotkeys, GoLiveWithTheSettingsFileAndNothingElse)
         QFile::remove(path);
         if (c.kind == Folder) {
             ASSERT_TRUE(QDir().mkpath(path));
+        }
+        if (c.kind == Fifo) {
+            ASSERT_EQ(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         }
         if (c.kind == File) {
             QFile file(path);

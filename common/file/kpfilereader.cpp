@@ -12,6 +12,8 @@ namespace {
 
 QString tooLarge(qint64 limit)
 {
+    if (limit < 1024 * 1024)
+        return QStringLiteral("larger than %1 KiB").arg(limit / 1024);
     return QStringLiteral("larger than %1 MiB").arg(limit / (1024 * 1024));
 }
 
