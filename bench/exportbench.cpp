@@ -7,6 +7,7 @@
 // machine's load is the same for both; compare lagged_per_1000_frames and
 // seconds.
 
+#include "detailedpicture.h"
 #include "kpobsruntime.h"
 
 #include <QDir>
@@ -40,16 +41,7 @@ void writePictures(const QString &dir)
 {
     QDir().mkpath(dir);
     for (int i = 0; i < kPictures; ++i) {
-        QImage picture(1920, 1080, QImage::Format_RGB32);
-        QPainter painter(&picture);
-        QLinearGradient gradient(0, 0, 1920, 1080);
-        gradient.setColorAt(0, QColor::fromHsv(i * 80 % 360, 200, 255));
-        gradient.setColorAt(1, QColor::fromHsv((i * 80 + 180) % 360, 255, 120));
-        painter.fillRect(picture.rect(), gradient);
-        for (int line = 0; line < 1080; line += 7)
-            painter.drawLine(0, line, 1920, (line * 37 + i * 101) % 1080);
-        painter.end();
-        picture.save(QDir(dir).filePath(QStringLiteral("slide%1.png").arg(i, 2, 10, QLatin1Char('0'))), "PNG", 90);
+        detailedPicture({1920, 1080}, i).save(QDir(dir).filePath(QStringLiteral("slide%1.png").arg(i, 2, 10, QLatin1Char('0'))), "PNG", 90);
     }
 }
 

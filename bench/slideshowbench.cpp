@@ -4,12 +4,12 @@
 // comes from KP_BENCH_PLUGIN (default: the build tree's), so that two builds
 // are compared by running this once with each.
 
+#include "detailedpicture.h"
 #include "kpobsruntime.h"
 
 #include <QDir>
 #include <QGuiApplication>
 #include <QImage>
-#include <QPainter>
 #include <QTemporaryDir>
 
 #include <util/base.h>
@@ -46,17 +46,8 @@ QStringList writePictures(const QString &dir, int count)
 {
     QStringList paths;
     for (int i = 0; i < count; ++i) {
-        QImage picture(3840, 2160, QImage::Format_RGB32);
-        QPainter painter(&picture);
-        QLinearGradient gradient(0, 0, 3840, 2160);
-        gradient.setColorAt(0, QColor::fromHsv(i * 80 % 360, 200, 255));
-        gradient.setColorAt(1, QColor::fromHsv((i * 80 + 180) % 360, 255, 120));
-        painter.fillRect(picture.rect(), gradient);
-        for (int line = 0; line < 2160; line += 7)
-            painter.drawLine(0, line, 3840, (line * 37 + i * 101) % 2160);
-        painter.end();
         paths << QDir(dir).filePath(QStringLiteral("slide%1.png").arg(i));
-        picture.save(paths.last(), "PNG");
+        detailedPicture({3840, 2160}, i).save(paths.last(), "PNG");
     }
     return paths;
 }
