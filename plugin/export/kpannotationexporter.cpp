@@ -2,6 +2,7 @@
 
 #include "kpboardcopies.h"
 #include "kpexportwriter.h"
+#include "kpimageconverter.h"
 #include "kpimageplugin.h"
 #include "kpimagepluginlist.h"
 #include "kplog.h"
@@ -137,11 +138,11 @@ QImage overlay(const QImage &picture, const QImage &drawings)
 {
     if (picture.isNull() || drawings.isNull())
         return drawings;
-    QImage composed = picture.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    QImage composed = KPImageConverter::converted(picture, QImage::Format_ARGB32_Premultiplied);
     QPainter painter(&composed);
     painter.drawImage(0, 0, drawings);
     painter.end();
-    return composed.convertToFormat(QImage::Format_RGBA8888);
+    return KPImageConverter::converted(composed, QImage::Format_RGBA8888);
 }
 
 QString countText(int count, const char *one, const char *many)

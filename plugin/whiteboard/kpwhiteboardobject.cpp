@@ -196,8 +196,9 @@ void KPWhiteBoardObject::markDirty(const QRectF &rect)
 QImage KPWhiteBoardObject::fullComposition(quint32 minimumLineWidth)
 {
     QMutexLocker lock(&m_mutex);
-    return m_compositor.fullComposition(KPWhiteBoardItemObject::PaintKeepBlink, minimumLineWidth)
-        .convertToFormat(QImage::Format_RGBA8888);
+    return KPImageConverter::converted(
+        m_compositor.fullComposition(KPWhiteBoardItemObject::PaintKeepBlink, minimumLineWidth),
+        QImage::Format_RGBA8888);
 }
 
 void KPWhiteBoardObject::addOverlay(KPBoardCompositor::Overlay *overlay)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "kpboardcompositor.h"
+#include "kpimageconverter.h"
 #include "kpitemproperty.h"
 #include "kptoolboard.h"
 #include "kptoolbox.h"
@@ -94,7 +95,7 @@ public:
     bool hideHandwriting() const { return m_hideHandwriting; }
 
     // Snapshots taken under the lock (frames as straight RGBA); never call them from an item.
-    QImage image() const { QMutexLocker lock(&m_mutex); return m_compositor.frame().convertToFormat(QImage::Format_RGBA8888); }
+    QImage image() const { QMutexLocker lock(&m_mutex); return KPImageConverter::converted(m_compositor.frame(), QImage::Format_RGBA8888); }
     QPixmap pressureLayer() const { QMutexLocker lock(&m_mutex); return m_pressureLayer; }
     QSharedPointer<KPWhiteBoardItemObject> currentItem() const { QMutexLocker lock(&m_mutex); return m_tools.current(); }
     QList<QSharedPointer<KPWhiteBoardItemObject>> items() const { QMutexLocker lock(&m_mutex); return m_items; }
