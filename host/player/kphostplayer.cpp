@@ -183,10 +183,12 @@ void KPHostPlayer::update(const QJsonObject &step)
     obs_source_t *source = sourceFor(step);
     OBSDataAutoRelease settings = settingsFrom(step);
     obs_source_update(source, settings);
-    // libobs applies a video source's update on its next tick; later steps
-    // must find it applied, as they would after a user's pause.
+    // libobs applies a video source's update on its next tick, and a source
+    // that hands settings on to a child (a slideshow to its slide) does so by
+    // an update of its own, applied a tick later still; later steps must find
+    // both applied, as they would after a user's pause.
     if (obs_source_get_output_flags(source) & OBS_SOURCE_VIDEO)
-        waitTicks(2);
+        waitTicks(3);
 }
 
 void KPHostPlayer::mouse(const QJsonObject &step)

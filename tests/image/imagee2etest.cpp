@@ -252,6 +252,8 @@ TEST(ImageSourceEndToEnd, DrawingsOnEveryPictureComeBackWithTheScene)
         ASSERT_EQ(shot(name).size(), QSize(200, 100)) << name;
         EXPECT_EQ(shot(QStringLiteral("again-") + name), shot(name)) << name;
     }
+    // The first stroke reached the slideshow's first picture.
+    EXPECT_NE(shot("ss-1.png"), shot("ss-0.png"));
     // The old scene shows each picture as its file holds it, with no drawing.
     for (const auto &[old, file, drawing] : {std::tuple{"old-b.png", "b.png", "pages-b.png"},
                                              {"old-c.png", "c.png", "single.png"}, {"old-s3.png", "s3.png", "ss-3.png"}}) {
