@@ -3,10 +3,10 @@
 #include <QImage>
 
 // Converts pictures on the calling thread. QImage::convertToFormat hands a
-// large picture to Qt's global thread pool in pieces and waits for them; a
-// piece's worker can still write into that wait's state on the caller's stack
-// after the caller has returned, which smashed the stack of the next call
-// under load. Pictures are converted here in bands that Qt converts in place.
+// large picture to Qt's global thread pool in pieces and waits for them on
+// the caller's stack; under load the stack of the call after such a
+// conversion was found smashed. Pictures are converted here in bands small
+// enough for Qt to convert them on the calling thread.
 class KPImageConverter
 {
 public:
