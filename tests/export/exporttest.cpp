@@ -46,7 +46,10 @@ QByteArray showPicture(const char *file, int index)
                .arg(QLatin1String(file))
                .toUtf8()
         + drawRectangle("ss")
-        + QStringLiteral(R"({"do": "render", "name": "ss", "out": "shown-%1.png"},)").arg(index).toUtf8();
+        // The first render waits for the picture; the slide's transition (a
+        // fade of 100 ms) has ended by the second.
+        + QStringLiteral(R"({"do": "render", "name": "ss", "out": "loaded-%1.png"}, {"do": "frames", "count": 6},
+        {"do": "render", "name": "ss", "out": "shown-%1.png"},)").arg(index).toUtf8();
 }
 
 void writePicture(const QString &path, QColor colour, QSize size)
